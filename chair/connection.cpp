@@ -1,0 +1,127 @@
+#include "link/cable.h"
+#include "link/exchanges.h"
+#include "ui/veltora_motor.h"
+#include "ui_veltora_motor.h"
+
+namespace {
+
+const QString no_cable_message = QStringLiteral("Cabo de comunicação USB não encontrado!");
+// The first when the cable itself failed, the second when the chair did not answer.
+const QString cable_failure_message =
+    QStringLiteral("Falha ao estabelecer a conecão com a cadeira!");
+const QString chair_failure_message =
+    QStringLiteral("Falha ao estabelecer a conexão com a cadeira!");
+
+} // namespace
+
+void Veltora_Motor::find_cable() {
+    // A job that dropped the link to 0 left its context open, and it still holds the USB device.
+    if (cable != nullptr) {
+        close_cable(cable);
+        cable = nullptr;
+    }
+    for (const int product_id : {service_cable_product_id, user_cable_product_id}) {
+        if (open_cable(cable, product_id) == 0) {
+            cable_product_id = product_id;
+            link_state = 1;
+            return;
+        }
+    }
+    cable_product_id = no_cable_product_id;
+    link_state = 0;
+}
+
+void Veltora_Motor::on_btn_connect_clicked() {
+    ui->main_frame->setEnabled(false);
+    if (link_state == 0)
+        find_cable();
+    if (link_state == 1) {
+        if (run_job(&Veltora_Motor::connect_chair) == 0 &&
+            run_job(&Veltora_Motor::load_events) == 0 &&
+            run_job(&Veltora_Motor::load_parameters) == 0) {
+            show_drive_identity();
+            show_disconnect_button();
+            enable_chair_boxes();
+        }
+    } else {
+        show_message(no_cable_message);
+    }
+    ui->main_frame->setEnabled(true);
+    if (param_or_zero(*drive_data, 5) > 0x2FF) {
+        show_message(
+            QStringLiteral("Versão de Firmware incompatível. Utilize o Veltora Zazurad 2.0!"));
+        ui->combo_motor->setEnabled(false);
+        ui->btn_send->setEnabled(false);
+        ui->box_user->setEnabled(false);
+    }
+}
+
+void Veltora_Motor::on_btn_disconnect_clicked() {
+    ui->main_frame->setEnabled(false);
+    emit set_progressbar_maximum(0);
+    if (link_state == 2) {
+        if (run_job(&Veltora_Motor::disconnect_chair) == 0) {
+            show_connect_button();
+            disable_chair_boxes();
+            clear_chair_info();
+        }
+    } else if (link_state == 0) {
+        show_message(no_cable_message);
+    }
+    ui->main_frame->setEnabled(true);
+    emit set_progressbar_maximum(100);
+}
+
+int Veltora_Motor::connect_chair() {
+    emit set_progressbar_maximum(0);
+    emit set_progressbar_text(QStringLiteral("Conectando ..."));
+    const int result = open_connection(cable, link_state);
+    switch (result) {
+    case exchange_ok:
+        link_state = 2;
+        break;
+    case exchange_no_cable:
+    case exchange_write_failed:
+        link_state = 0;
+        show_message(cable_failure_message);
+        break;
+    case exchange_discard_failed:
+    case exchange_reply_failed:
+    case exchange_wrong_reply:
+        link_state = 1;
+        show_message(chair_failure_message);
+        break;
+    default:
+        fatal_stop();
+        break;
+    }
+    emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
+    emit set_progressbar_maximum(100);
+    return result;
+}
+
+int Veltora_Motor::disconnect_chair() {
+    emit set_progressbar_text(QStringLiteral("Desconectando ..."));
+    const int result = close_connection(cable, link_state);
+    switch (result) {
+    case exchange_ok:
+        link_state = 1;
+        break;
+    case exchange_no_cable:
+    case exchange_write_failed:
+        link_state = 0;
+        show_message(cable_failure_message);
+        break;
+    case exchange_discard_failed:
+    case exchange_reply_failed:
+    case exchange_wrong_reply:
+        link_state = 1;
+        show_message(QStringLiteral("Conexão perdida!"));
+        break;
+    default:
+        fatal_stop();
+        break;
+    }
+    emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
+    return result;
+}

@@ -1,0 +1,58 @@
+#include "chair/device_identity.h"
+#include "chair/item_transfer.h"
+#include "link/exchanges.h"
+#include "ui/veltora_motor.h"
+#include "ui_veltora_motor.h"
+
+int Veltora_Motor::load_parameters() {
+    emit set_progressbar_maximum(
+        static_cast<int>(panel_data->params.size() + drive_data->params.size()));
+    emit set_progressbar_text(QStringLiteral("Carregando Parâmetros ..."));
+    const std::function<void(int)> progress = [this](int done) {
+        emit set_progressbar_value(done);
+    };
+    const auto read_from = [this](std::uint8_t device) {
+        return [this, device](std::uint8_t index, std::uint32_t &stored) {
+            return read_parameter(cable, link_state, device, index, stored);
+        };
+    };
+    int done = 0;
+    int result = transfer_items(panel_data->params, done, progress, read_from(panel_address));
+    if (result == exchange_ok)
+        result = transfer_items(drive_data->params, done, progress, read_from(drive_address));
+    if (result != exchange_ok)
+        show_message(QStringLiteral("Falha ao carregar os parâmetros!"));
+    reset_progress();
+    return result;
+}
+
+int Veltora_Motor::send_parameters() {
+    emit set_progressbar_maximum(static_cast<int>(selected_profile->size()));
+    emit set_progressbar_text(QStringLiteral("Enviando Parâmetros ..."));
+    const std::function<void(int)> progress = [this](int done) {
+        emit set_progressbar_value(done);
+    };
+    int done = 0;
+    const int result = transfer_items(
+        *selected_profile, done, progress, [this](std::uint8_t index, const ParamWord &word) {
+            const int written =
+                write_parameter(cable, link_state, drive_address, index, word.word());
+            if (written == exchange_ok)
+                drive_data->params[index] = word.word();
+            return written;
+        });
+    if (result != exchange_ok)
+        show_message(QStringLiteral("Falha ao enviar os parâmetros!"));
+    else
+        run_on_gui_thread([this] { show_drive_identity(); });
+    reset_progress();
+    return result;
+}
+
+void Veltora_Motor::show_drive_identity() {
+    const QString serial = serial_text(*drive_data);
+    ui->info_serial->setText(serial_is_valid(serial) ? serial : QStringLiteral("Serial Inválido"));
+    ui->info_versions->setText(version_text(param_or_zero(*drive_data, 5)) + QStringLiteral(" / ") +
+                               version_text(param_or_zero(*drive_data, 4)));
+    recognise_motorization();
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the tool and runs every test suite: once as built for use, once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+ensure_packages
+
+jobs=$(nproc)
+# Tests start their own report receiver on this port, away from a receiver the user may be running.
+test_host=127.0.0.1:18080
+
+run_suite() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -DREPORT_HOST="$test_host" "$@" > /dev/null
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== Tests"
+run_suite build-test -DCMAKE_BUILD_TYPE=Debug
+echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+    LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVELTORA_SANITIZE=ON
