@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace Ui {
+class Veltora_Motor;
+}
+
+// The two kinds of customer, as stored under "Tipo" and sent as data (no accents).
+inline const QString person_type() {
+    return QStringLiteral("Pessoa Fisica");
+}
+inline const QString company_type() {
+    return QStringLiteral("Pessoa Juridica");
+}
+
+// Puts the form in company mode (CNPJ, "Razão Social") or person mode (CPF, "Nome"). The hidden
+// taxpayer field keeps its text.
+void show_customer_mode(Ui::Veltora_Motor &ui, bool company);
