@@ -1,0 +1,77 @@
+#include "sim/device.h"
+
+#include "sim/sim_chair.h"
+
+namespace sim {
+
+namespace {
+
+constexpr Answer refused{status_refused, 0};
+
+Answer accepted(std::uint32_t data) {
+    return Answer{status_accepted, data};
+}
+
+} // namespace
+
+Answer answer_request(Device &device, std::uint8_t op, std::uint8_t index, std::uint32_t data) {
+    const auto param = device.params.find(index);
+    const bool holds_param = param != device.params.end();
+    const auto event = device.events.find(index);
+    const bool holds_event = event != device.events.end();
+    switch (op) {
+    case 0:  // open connection
+    case 14: // close connection
+        return accepted(0);
+    case 2: // read event
+        return holds_event ? accepted(event->second) : refused;
+    case 4: // set an event's value
+        if (!holds_event) {
+            return refused;
+        }
+        event->second = static_cast<std::uint8_t>(data);
+        return accepted(event->second);
+    case 6: // clear event
+        if (!holds_event) {
+            return refused;
+        }
+        event->second = 0;
+        return accepted(0);
+    case 8: // read parameter
+        return holds_param ? accepted(param->second) : refused;
+    case 10: // write parameter
+        if (!holds_param) {
+            return refused;
+        }
+        param->second = data;
+        return accepted(data);
+    case 12: { // restore a parameter's factory value
+        if (!holds_param) {
+            return refused;
+        }
+        param->second = default_params(device.address)[index];
+        return accepted(param->second);
+    }
+    case 16: { // swap a parameter's value, answering the old one
+        if (!holds_param) {
+            return refused;
+        }
+        const std::uint32_t old = param->second;
+        param->second = data;
+        return accepted(old);
+    }
+    case 18: // clear the whole event log
+        for (auto &entry : device.events) {
+            entry.second = 0;
+        }
+        return accepted(0);
+    case 20: { // firmware version
+        const auto firmware = device.params.find(5);
+        return accepted(firmware != device.params.end() ? firmware->second : 0);
+    }
+    default:
+        return refused;
+    }
+}
+
+} // namespace sim

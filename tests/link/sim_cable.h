@@ -1,0 +1,43 @@
+#pragma once
+
+#include "link/cable.h"
+#include "link/frame.h"
+#include "sim/sim_chair.h"
+
+#include <ftdi.h>
+
+#include <QtTest>
+
+#include <vector>
+
+// A cable opened on a freshly reset simulated chair, closed again when the test ends.
+class SimCable {
+public:
+    SimCable() {
+        sim::reset();
+        if (open_cable(cable, service_cable_product_id) != 0) {
+            qFatal("the simulated cable did not open");
+        }
+        sim::clear_record();
+    }
+    ~SimCable() { close_cable(cable); }
+    SimCable(const SimCable &) = delete;
+    SimCable &operator=(const SimCable &) = delete;
+
+    ftdi_context *cable = nullptr;
+};
+
+inline std::vector<std::uint8_t> bytes_of(const Frame &frame) {
+    return std::vector<std::uint8_t>(frame.begin(), frame.end());
+}
+
+// The sizes asked for by every read of the record, in order.
+inline std::vector<long> read_sizes() {
+    std::vector<long> sizes;
+    for (const sim::Call &call : sim::calls()) {
+        if (call.name == "ftdi_read_data") {
+            sizes.push_back(call.args.at(0));
+        }
+    }
+    return sizes;
+}
