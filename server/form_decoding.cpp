@@ -1,0 +1,69 @@
+#include "server/form_decoding.h"
+
+namespace {
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool decode_part(std::string_view part, std::string &out) {
+    out.clear();
+    out.reserve(part.size());
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        const char c = part[i];
+        if (c == '+') {
+            out.push_back(' ');
+        } else if (c != '%') {
+            out.push_back(c);
+        } else {
+            const int high = i + 1 < part.size() ? hex_value(part[i + 1]) : -1;
+            const int low = i + 2 < part.size() ? hex_value(part[i + 2]) : -1;
+            if (high < 0 || low < 0)
+                return false;
+            out.push_back(static_cast<char>(high * 16 + low));
+            i += 2;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int decode_form(std::string_view text, FormItems &items) {
+    FormItems decoded;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('&', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view piece = text.substr(start, end - start);
+        start = end + 1;
+        if (piece.empty())
+            continue;
+        const std::size_t equals = piece.find('=');
+        FormItem item;
+        if (!decode_part(piece.substr(0, equals), item.first))
+            return form_bad_escape;
+        if (equals != std::string_view::npos && !decode_part(piece.substr(equals + 1), item.second))
+            return form_bad_escape;
+        decoded.push_back(std::move(item));
+    }
+    items.insert(items.end(), std::make_move_iterator(decoded.begin()),
+                 std::make_move_iterator(decoded.end()));
+    return 0;
+}
+
+bool target_query(std::string_view target, std::string_view &query) {
+    const std::size_t mark = target.find('?');
+    if (mark == std::string_view::npos)
+        return false;
+    query = target.substr(mark + 1);
+    query = query.substr(0, query.find('#'));
+    return true;
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+// time as UTC in ISO-8601 with milliseconds, e.g. "2024-05-01T12:34:56.789Z".
+std::string utc_iso8601(std::chrono::system_clock::time_point time);
