@@ -62,8 +62,9 @@ int main(int argc, char *argv[]) {
     clock.restart();
     const int written = Access::run_job(window, Access::send_parameters());
     const int cleared = Access::run_job(window, Access::clear_events());
-    std::printf("profile write and clear: %.1f ms against %d ms of mandated waits (results %d, %d)\n",
-                static_cast<double>(clock.nsecsElapsed()) / 1e6, (34 + 30) * 50, written, cleared);
+    std::printf(
+        "profile write and clear: %.1f ms against %d ms of mandated waits (results %d, %d)\n",
+        static_cast<double>(clock.nsecsElapsed()) / 1e6, (34 + 30) * 50, written, cleared);
     std::printf("longest stall of the GUI event loop: %.2f ms\n", probe.longest_ms());
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "local_receiver.h"
 #include "modal_answerer.h"
 #include "odd_server.h"
 #include "progress_log.h"
@@ -75,27 +76,6 @@ void fill_chair(DeviceData &panel, DeviceData &drive) {
     drive.params[44] = 259;
 }
 
-// The in-process receiver on the host and port the tool is built to report to.
-class Receiver {
-public:
-    explicit Receiver(const QString &file) {
-        ok_ = store_.open(file.toStdString()) == 0 &&
-              receiver_.bind(report_address().toString().toStdString(), report_port()) > 0 &&
-              receiver_.start() == 0;
-    }
-    bool ok() const { return ok_; }
-    std::vector<StoredReport> reports() {
-        std::vector<StoredReport> reports;
-        store_.list(reports);
-        return reports;
-    }
-
-private:
-    ReportStore store_;
-    ReportReceiver receiver_{store_};
-    bool ok_ = false;
-};
-
 } // namespace
 
 class TestSendReport : public QObject {
@@ -151,7 +131,7 @@ private slots:
         auto w = open_window(customer);
         Access::set_cable_product_id(*w, 0x8358);
         fill_chair(Access::panel_data(*w), Access::drive_data(*w));
-        Receiver receiver(new_database());
+        LocalReceiver receiver(new_database());
         QVERIFY(receiver.ok());
         ModalAnswerer answerer;
 
@@ -169,7 +149,7 @@ private slots:
 
     void progress_frame_and_second_run() {
         auto w = open_window({});
-        Receiver receiver(new_database());
+        LocalReceiver receiver(new_database());
         QVERIFY(receiver.ok());
         ModalAnswerer answerer;
         ProgressLog progress(*w);
@@ -326,7 +306,7 @@ private slots:
                    : drive_param_type(number) == ParamType::i32 ? 0x80000000u
                                                                 : 0xFFFFFFFFu;
         drive.params[9] = 3;
-        Receiver receiver(new_database());
+        LocalReceiver receiver(new_database());
         QVERIFY(receiver.ok());
         ModalAnswerer answerer;
 
