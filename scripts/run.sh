@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the tool and the report receiver, starts the receiver on 127.0.0.1:8080 and opens the
-# tool on the simulated chair.
+# Builds the tool and the report receiver, starts the receiver on 127.0.0.1:8080 and runs the tool
+# on the simulated chair. With a display the window opens for a service of your own; without one a
+# scripted walkthrough runs the whole service offscreen, prints each step and saves a screenshot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -8,15 +9,25 @@ ensure_packages
 
 build=build-run
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build "$build" -j "$(nproc)" --target veltora-motor-sim report-receiver
+cmake --build "$build" -j "$(nproc)" --target veltora-motor-sim veltora-walkthrough report-receiver
 
-mkdir -p "$build/data"
-"$build/server/report-receiver" --database "$build/data/reports.sqlite3" &
+data=$build/data
+mkdir -p "$data"
+"$build/server/report-receiver" --database "$data/reports.sqlite3" &
 receiver=$!
-trap 'kill $receiver 2>/dev/null || true' EXIT
+trap 'kill $receiver 2>/dev/null || true; wait $receiver 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+    (exec 3<> /dev/tcp/127.0.0.1/8080) 2> /dev/null && break
+    kill -0 $receiver 2> /dev/null || { echo "The report receiver did not start."; exit 1; }
+    sleep 0.1
+done
 
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display: starting the tool offscreen; close it with Ctrl+C."
-    export QT_QPA_PLATFORM=offscreen
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "Reports go to http://127.0.0.1:8080 (list them: http://127.0.0.1:8080/reports)."
+    "$build/app/veltora-motor-sim"
+else
+    echo "No display: running the scripted walkthrough offscreen."
+    # The walkthrough's customer goes into a settings store of its own, not the user's.
+    XDG_CONFIG_HOME="$PWD/$data/config" QT_QPA_PLATFORM=offscreen \
+        "$build/app/veltora-walkthrough" --screenshot "$data/walkthrough.png"
 fi
-"$build/app/veltora-motor-sim"
