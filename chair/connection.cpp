@@ -72,13 +72,13 @@ void Veltora_Motor::on_btn_disconnect_clicked() {
     emit set_progressbar_maximum(100);
 }
 
-int Veltora_Motor::connect_chair() {
-    emit set_progressbar_maximum(0);
-    emit set_progressbar_text(QStringLiteral("Conectando ..."));
-    const int result = open_connection(cable, link_state);
+// Moves link_state by the result of a connection exchange and tells the user what failed. A
+// result no connection exchange should give ends the program.
+void Veltora_Motor::settle_link(int result, int state_on_success,
+                                const QString &no_answer_message) {
     switch (result) {
     case exchange_ok:
-        link_state = 2;
+        link_state = state_on_success;
         break;
     case exchange_no_cable:
     case exchange_write_failed:
@@ -89,12 +89,19 @@ int Veltora_Motor::connect_chair() {
     case exchange_reply_failed:
     case exchange_wrong_reply:
         link_state = 1;
-        show_message(chair_failure_message);
+        show_message(no_answer_message);
         break;
     default:
         fatal_stop();
         break;
     }
+}
+
+int Veltora_Motor::connect_chair() {
+    emit set_progressbar_maximum(0);
+    emit set_progressbar_text(QStringLiteral("Conectando ..."));
+    const int result = open_connection(cable, link_state);
+    settle_link(result, 2, chair_failure_message);
     emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
     emit set_progressbar_maximum(100);
     return result;
@@ -103,25 +110,8 @@ int Veltora_Motor::connect_chair() {
 int Veltora_Motor::disconnect_chair() {
     emit set_progressbar_text(QStringLiteral("Desconectando ..."));
     const int result = close_connection(cable, link_state);
-    switch (result) {
-    case exchange_ok:
-        link_state = 1;
-        break;
-    case exchange_no_cable:
-    case exchange_write_failed:
-        link_state = 0;
-        show_message(cable_failure_message);
-        break;
-    case exchange_discard_failed:
-    case exchange_reply_failed:
-    case exchange_wrong_reply:
-        link_state = 1;
-        show_message(QStringLiteral("Conexão perdida!"));
-        break;
-    default:
-        fatal_stop();
-        break;
-    }
+    // The cable stays open after the chair has been let go.
+    settle_link(result, 1, QStringLiteral("Conexão perdida!"));
     emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
     return result;
 }

@@ -77,6 +77,7 @@ private:
     void run_on_gui_thread(const std::function<void()> &action);
     // The unexpected-result stop: closes the cable and ends the process with status 1.
     void fatal_stop();
+    void settle_link(int result, int state_on_success, const QString &no_answer_message);
     // Resets the progress area to idle after a job.
     void reset_progress();
 
