@@ -26,7 +26,7 @@ int run_application(int argc, char *argv[]) {
         }
         auto window = std::make_unique<Veltora_Motor>();
         window->show();
-        status = app.exec();
+        status = QApplication::exec();
         window.reset();
     }
     return fatal_stop_recorded() ? 1 : status;

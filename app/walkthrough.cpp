@@ -57,14 +57,15 @@ QJsonArray stored_reports() {
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(15000, &loop, &QEventLoop::quit);
     loop.exec();
-    const QJsonArray reports = QJsonDocument::fromJson(reply->readAll()).array();
+    QJsonArray reports = QJsonDocument::fromJson(reply->readAll()).array();
     delete reply;
     return reports;
 }
 
 std::map<QString, QString> items_of(const QJsonObject &report) {
     std::map<QString, QString> items;
-    for (const QJsonValue &item : report.value(QStringLiteral("items")).toArray())
+    const QJsonArray pairs = report.value(QStringLiteral("items")).toArray();
+    for (const QJsonValue &item : pairs)
         items[item.toArray().at(0).toString()] = item.toArray().at(1).toString();
     return items;
 }
@@ -87,7 +88,8 @@ bool print_stored(const QJsonArray &reports) {
     for (const char *name : {"nome", "email", "telefone", "cpf", "cep", "cabo_comunicacao",
                              "drive_serial", "drive_versao_fw"}) {
         const QString key = QString::fromLatin1(name);
-        say(QStringLiteral("  %1 = %2").arg(key, new_items.count(key) ? new_items.at(key) : ""));
+        say(QStringLiteral("  %1 = %2")
+                .arg(key, new_items.count(key) != 0 ? new_items.at(key) : ""));
     }
     say(QStringLiteral("  changed by the service:"));
     for (const auto &[key, value] : new_items) {

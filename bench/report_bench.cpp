@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -46,9 +47,12 @@ ReportItems full_report(int serial) {
 }
 
 FormItems sent_items(int serial) {
+    const ReportItems report = full_report(serial);
     FormItems items;
-    for (const ReportItem &item : full_report(serial))
-        items.emplace_back(item.first.toStdString(), item.second.toStdString());
+    std::transform(report.begin(), report.end(), std::back_inserter(items),
+                   [](const ReportItem &item) {
+                       return FormItem(item.first.toStdString(), item.second.toStdString());
+                   });
     return items;
 }
 
@@ -101,6 +105,7 @@ int measure_single_posts(int port) {
 
 int measure_throughput(int port, ReportStore &store) {
     std::vector<std::string> targets;
+    targets.reserve(static_cast<std::size_t>(sender_threads) * posts_per_sender);
     for (int i = 0; i < sender_threads * posts_per_sender; ++i)
         targets.push_back("/connect/lorvask.php?" +
                           encode_report_query(full_report(i)).toStdString());
@@ -111,6 +116,7 @@ int measure_throughput(int port, ReportStore &store) {
     QElapsedTimer timer;
     timer.start();
     std::vector<std::thread> senders;
+    senders.reserve(sender_threads);
     for (int t = 0; t < sender_threads; ++t) {
         senders.emplace_back([&, t] {
             httplib::Client client("127.0.0.1", port);
@@ -118,8 +124,9 @@ int measure_throughput(int port, ReportStore &store) {
             client.set_keep_alive(true);
             client.set_tcp_nodelay(true);
             for (int n = 0; n < posts_per_sender; ++n) {
-                const std::string &target = targets[std::size_t(t * posts_per_sender + n)];
-                const auto res = client.Post(target.c_str(), "http://127.0.0.1" + target,
+                const std::string &target =
+                    targets[static_cast<std::size_t>(t) * posts_per_sender + n];
+                const auto res = client.Post(target, "http://127.0.0.1" + target,
                                              "application/x-www-form-urlencoded");
                 if (res && res->status == 200 && res->body == "OK")
                     ++accepted;
@@ -139,7 +146,9 @@ int measure_throughput(int port, ReportStore &store) {
         const FormItems &items = after[i].items;
         const std::size_t at = items.size() > 2 ? items[2].second.find('+') : std::string::npos;
         const int number =
-            at == std::string::npos ? -1 : std::atoi(items[2].second.c_str() + at + 1);
+            at == std::string::npos
+                ? -1
+                : static_cast<int>(std::strtol(items[2].second.c_str() + at + 1, nullptr, 10));
         if (number >= 0 && number < int(targets.size()) && items == sent_items(number))
             ++intact;
     }

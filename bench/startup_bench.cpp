@@ -28,16 +28,18 @@ long peak_resident_kib() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    const auto peak = std::find_if(lines.begin(), lines.end(), [](const QByteArray &line) {
+        return line.startsWith("VmHWM:");
+    });
+    return peak == lines.end() ? -1 : peak->mid(6).trimmed().split(' ').first().toLong();
 }
 
 class ShownProbe : public QObject {
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::Show && qobject_cast<Veltora_Motor *>(watched) && !seen_) {
+        if (event->type() == QEvent::Show && qobject_cast<Veltora_Motor *>(watched) != nullptr &&
+            !seen_) {
             seen_ = true;
             auto *window = static_cast<Veltora_Motor *>(watched);
             QTimer::singleShot(0, window, [window] {

@@ -3,14 +3,21 @@
 #include "ui/veltora_motor.h"
 #include "ui_veltora_motor.h"
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
-const QString no_cable_message = QStringLiteral("Cabo de comunicação USB não encontrado!");
+QString no_cable_message() {
+    return QStringLiteral("Cabo de comunicação USB não encontrado!");
+}
 // The first when the cable itself failed, the second when the chair did not answer.
-const QString cable_failure_message =
-    QStringLiteral("Falha ao estabelecer a conecão com a cadeira!");
-const QString chair_failure_message =
-    QStringLiteral("Falha ao estabelecer a conexão com a cadeira!");
+QString cable_failure_message() {
+    return QStringLiteral("Falha ao estabelecer a conecão com a cadeira!");
+}
+QString chair_failure_message() {
+    return QStringLiteral("Falha ao estabelecer a conexão com a cadeira!");
+}
 
 } // namespace
 
@@ -20,12 +27,14 @@ void Veltora_Motor::find_cable() {
         close_cable(cable);
         cable = nullptr;
     }
-    for (const int product_id : {service_cable_product_id, user_cable_product_id}) {
-        if (open_cable(cable, product_id) == 0) {
-            cable_product_id = product_id;
-            link_state = 1;
-            return;
-        }
+    const std::array<int, 2> products{service_cable_product_id, user_cable_product_id};
+    const auto *const opened =
+        std::find_if(products.begin(), products.end(),
+                     [this](int product_id) { return open_cable(cable, product_id) == 0; });
+    if (opened != products.end()) {
+        cable_product_id = *opened;
+        link_state = 1;
+        return;
     }
     cable_product_id = no_cable_product_id;
     link_state = 0;
@@ -44,7 +53,7 @@ void Veltora_Motor::on_btn_connect_clicked() {
             enable_chair_boxes();
         }
     } else {
-        show_message(no_cable_message);
+        show_message(no_cable_message());
     }
     ui->main_frame->setEnabled(true);
     if (param_or_zero(*drive_data, 5) > 0x2FF) {
@@ -66,7 +75,7 @@ void Veltora_Motor::on_btn_disconnect_clicked() {
             clear_chair_info();
         }
     } else if (link_state == 0) {
-        show_message(no_cable_message);
+        show_message(no_cable_message());
     }
     ui->main_frame->setEnabled(true);
     emit set_progressbar_maximum(100);
@@ -83,7 +92,7 @@ void Veltora_Motor::settle_link(int result, int state_on_success,
     case exchange_no_cable:
     case exchange_write_failed:
         link_state = 0;
-        show_message(cable_failure_message);
+        show_message(cable_failure_message());
         break;
     case exchange_discard_failed:
     case exchange_reply_failed:
@@ -101,7 +110,7 @@ int Veltora_Motor::connect_chair() {
     emit set_progressbar_maximum(0);
     emit set_progressbar_text(QStringLiteral("Conectando ..."));
     const int result = open_connection(cable, link_state);
-    settle_link(result, 2, chair_failure_message);
+    settle_link(result, 2, chair_failure_message());
     emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
     emit set_progressbar_maximum(100);
     return result;

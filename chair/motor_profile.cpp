@@ -100,9 +100,9 @@ ParamWord ParamWord::from_u32(std::uint32_t value) {
 
 ParamWord ParamWord::from_f32(float value) {
     static_assert(sizeof(float) == sizeof(std::uint32_t), "a single must fill one word");
-    std::uint32_t word = 0;
-    std::memcpy(&word, &value, sizeof word);
-    return ParamWord(word);
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return ParamWord(bits);
 }
 
 MotorProfile build_motor_profile(int number) {

@@ -3,6 +3,9 @@
 
 #include <QMessageBox>
 
+#include <algorithm>
+#include <iterator>
+
 void Veltora_Motor::on_btn_send_clicked() {
     ui->main_frame->setEnabled(false);
     if (!validate_user_data()) {
@@ -24,13 +27,9 @@ void Veltora_Motor::on_btn_send_clicked() {
         // Before and after the change, so the maker sees the chair as it was and as it is now.
         const Job service[] = {&Veltora_Motor::send_report, &Veltora_Motor::send_parameters,
                                &Veltora_Motor::clear_events, &Veltora_Motor::send_report};
-        bool done = true;
-        for (const Job job : service) {
-            if (run_job(job) != 0) {
-                done = false;
-                break;
-            }
-        }
+        // Each job runs only when the one before succeeded.
+        const bool done = std::all_of(std::begin(service), std::end(service),
+                                      [this](Job job) { return run_job(job) == 0; });
         if (done)
             show_message(QStringLiteral("Operação concluída!"));
     }

@@ -3,27 +3,27 @@
 
 #include "ui_veltora_motor.h"
 
-bool Veltora_Motor::validate_name(QString text) {
+bool Veltora_Motor::validate_name(const QString &text) {
     return field_checks::validate_name(text);
 }
 
-bool Veltora_Motor::validate_email(QString text) {
+bool Veltora_Motor::validate_email(const QString &text) {
     return field_checks::validate_email(text);
 }
 
-bool Veltora_Motor::validate_phone(QString text) {
+bool Veltora_Motor::validate_phone(const QString &text) {
     return field_checks::validate_phone(text);
 }
 
-bool Veltora_Motor::validate_cep(QString text) {
+bool Veltora_Motor::validate_cep(const QString &text) {
     return field_checks::validate_cep(text);
 }
 
-bool Veltora_Motor::validate_cpf(QString text) {
+bool Veltora_Motor::validate_cpf(const QString &text) {
     return field_checks::validate_cpf(text);
 }
 
-bool Veltora_Motor::validate_cnpj(QString text) {
+bool Veltora_Motor::validate_cnpj(const QString &text) {
     return field_checks::validate_cnpj(text);
 }
 

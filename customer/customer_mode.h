@@ -7,10 +7,10 @@ class Veltora_Motor;
 }
 
 // The two kinds of customer, as stored under "Tipo" and sent as data (no accents).
-inline const QString person_type() {
+inline QString person_type() {
     return QStringLiteral("Pessoa Fisica");
 }
-inline const QString company_type() {
+inline QString company_type() {
     return QStringLiteral("Pessoa Juridica");
 }
 

@@ -63,23 +63,23 @@ QString cnpj_characters(QString text) {
     return text.remove(QLatin1Char('.')).remove(QLatin1Char('/')).remove(QLatin1Char('-'));
 }
 
-bool validate_name(QString text) {
+bool validate_name(const QString &text) {
     return !text.simplified().isEmpty();
 }
 
-bool validate_email(QString text) {
+bool validate_email(const QString &text) {
     return matches("^[A-Za-z0-9.+_-]+@[A-Za-z0-9.+_-]+\\.[a-zA-Z]{2,4}$", text);
 }
 
-bool validate_phone(QString text) {
+bool validate_phone(const QString &text) {
     return matches("^((10)|([1-9][1-9]))[2-9][0-9]{7,8}$", text);
 }
 
-bool validate_cep(QString text) {
+bool validate_cep(const QString &text) {
     return matches("^((0[1-9][0-9]{6})|([1-9][0-9]{7}))$", text);
 }
 
-bool validate_cpf(QString text) {
+bool validate_cpf(const QString &text) {
     constexpr int length = 11;
     if (text.size() < length || all_same(text.left(length)))
         return false;
@@ -92,7 +92,7 @@ bool validate_cpf(QString text) {
     return cpf_digit(values, 9) == values[9] && cpf_digit(values, 10) == values[10];
 }
 
-bool validate_cnpj(QString text) {
+bool validate_cnpj(const QString &text) {
     constexpr int base_length = 12;
     constexpr int length = 14;
     if (text.size() < length || all_same(text.left(length)))

@@ -12,18 +12,18 @@ QString digits_only(QString text);
 QString cnpj_characters(QString text);
 
 // Non-empty once white space is simplified.
-bool validate_name(QString text);
+bool validate_name(const QString &text);
 // A plain address: local part, "@", domain, and a last label of 2 to 4 letters.
-bool validate_email(QString text);
+bool validate_email(const QString &text);
 // Digits only: area code 10 or 11..99 without a 0, then 8 or 9 digits starting from 2..9.
-bool validate_phone(QString text);
+bool validate_phone(const QString &text);
 // Digits only: 8 digits not beginning with two zeros.
-bool validate_cep(QString text);
+bool validate_cep(const QString &text);
 // Digits only: 11 digits with both check digits right and not all the same digit.
-bool validate_cpf(QString text);
+bool validate_cpf(const QString &text);
 // 12 upper-case letters or digits and 2 check-digit digits, without mask punctuation; not all 14
 // characters the same.
-bool validate_cnpj(QString text);
+bool validate_cnpj(const QString &text);
 
 // The whole form, given the six fields' texts as shown: name, e-mail, telephone, then a valid CPF
 // or else a valid CNPJ, then CEP; the first failing field decides.

@@ -61,7 +61,7 @@ Outcome attempt(ftdi_context *cable, const ExchangeShape &shape, FailureCounters
         ++counters.replies;
         return Outcome::failed;
     }
-    const std::uint8_t reply_op = static_cast<std::uint8_t>(shape.op + 1);
+    const auto reply_op = static_cast<std::uint8_t>(shape.op + 1);
     if (compare_frame(reply, build_frame(reply_op, status_accepted, 0, 0), reply_mask) == 0) {
         return Outcome::accepted;
     }

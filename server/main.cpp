@@ -39,7 +39,10 @@ int run(int argc, char **argv) {
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR) {
+        std::fprintf(stderr, "report-receiver: cannot ignore SIGPIPE\n");
+        return 1;
+    }
 
     ReportStore store;
     if (store.open(options.database) != 0) {

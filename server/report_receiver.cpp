@@ -16,7 +16,7 @@ namespace {
 constexpr const char *report_path = "/connect/lorvask.php";
 // The body repeats the URL; a full report is about 8 KB at most (the request line itself is
 // bounded by the HTTP library at 8 KB).
-constexpr std::size_t max_payload = 64 * 1024;
+constexpr std::size_t max_payload = std::size_t{64} * 1024;
 
 void answer(httplib::Response &res, int status, const char *text) {
     res.status = status;
@@ -68,8 +68,10 @@ ReportReceiver::ReportReceiver(ReportStore &store) : impl_(std::make_unique<Impl
     server.Get("/reports", [&store](const httplib::Request &, httplib::Response &res) {
         list_reports(store, res);
     });
-    server.set_exception_handler([](const httplib::Request &, httplib::Response &res,
-                                    std::exception_ptr) { answer(res, 500, "ERROR: internal\n"); });
+    server.set_exception_handler(
+        [](const httplib::Request &, httplib::Response &res, const std::exception_ptr &) {
+            answer(res, 500, "ERROR: internal\n");
+        });
 }
 
 ReportReceiver::~ReportReceiver() {

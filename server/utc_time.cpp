@@ -1,7 +1,9 @@
 #include "server/utc_time.h"
 
-#include <cstdio>
 #include <ctime>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 
 std::string utc_iso8601(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
@@ -14,9 +16,9 @@ std::string utc_iso8601(std::chrono::system_clock::time_point time) {
     }
     std::tm parts{};
     gmtime_r(&seconds, &parts);
-    char date[24] = {};
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &parts);
-    char text[40] = {};
-    std::snprintf(text, sizeof text, "%s.%03dZ", date, millis);
-    return text;
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << std::put_time(&parts, "%Y-%m-%dT%H:%M:%S") << '.' << std::setfill('0') << std::setw(3)
+         << millis << 'Z';
+    return text.str();
 }

@@ -63,34 +63,34 @@ std::map<std::uint8_t, std::uint32_t> krs_profile() {
 } // namespace
 
 std::map<std::uint8_t, std::uint32_t> default_params(std::uint8_t device) {
-    std::map<std::uint8_t, std::uint32_t> params;
+    std::map<std::uint8_t, std::uint32_t> values;
     for (int index = 1; index <= 44; ++index) {
-        params[static_cast<std::uint8_t>(index)] = static_cast<std::uint32_t>(100 * index);
+        values[static_cast<std::uint8_t>(index)] = static_cast<std::uint32_t>(100 * index);
     }
     if (device == panel) {
-        params[1] = text_word("VZP");
-        params[2] = text_word("C12");
-        params[3] = 654321;
-        params[4] = 0x0101;
-        params[5] = 0x0203;
+        values[1] = text_word("VZP");
+        values[2] = text_word("C12");
+        values[3] = 654321;
+        values[4] = 0x0101;
+        values[5] = 0x0203;
     } else {
-        params[1] = text_word("VZM");
-        params[2] = text_word("D24");
-        params[3] = 123456;
-        params[4] = 0x0100;
-        params[5] = 0x0204;
+        values[1] = text_word("VZM");
+        values[2] = text_word("D24");
+        values[3] = 123456;
+        values[4] = 0x0100;
+        values[5] = 0x0204;
         for (const auto &[index, word] : krs_profile()) {
-            params[index] = word;
+            values[index] = word;
         }
     }
-    return params;
+    return values;
 }
 
 std::map<std::uint8_t, std::uint8_t> default_events(std::uint8_t device) {
-    std::map<std::uint8_t, std::uint8_t> events;
-    const auto add = [&events](int first, int last) {
+    std::map<std::uint8_t, std::uint8_t> values;
+    const auto add = [&values](int first, int last) {
         for (int index = first; index <= last; ++index) {
-            events[static_cast<std::uint8_t>(index)] = static_cast<std::uint8_t>(index % 9 + 1);
+            values[static_cast<std::uint8_t>(index)] = static_cast<std::uint8_t>(index % 9 + 1);
         }
     };
     add(0x01, device == panel ? 0x14 : 0x16);
@@ -100,7 +100,7 @@ std::map<std::uint8_t, std::uint8_t> default_events(std::uint8_t device) {
         add(0x21, 0x25);
         add(0x31, 0x33);
     }
-    return events;
+    return values;
 }
 
 Device default_device(std::uint8_t address) {

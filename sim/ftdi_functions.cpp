@@ -33,7 +33,7 @@ int device_call(ftdi_context *ftdi, const char *name, std::vector<long> args,
     return result;
 }
 
-int always(sim::State &) {
+int always(sim::State & /*state*/) {
     return 0;
 }
 
@@ -119,7 +119,7 @@ int ftdi_set_line_property(struct ftdi_context *ftdi, enum ftdi_bits_type bits,
 
 int ftdi_get_latency_timer(struct ftdi_context *ftdi, unsigned char *latency) {
     return device_call(ftdi, "ftdi_get_latency_timer", {}, sim::Step::get_latency_timer,
-                       [latency](sim::State &s) {
+                       [latency](const sim::State &s) {
                            *latency = s.latency_timer;
                            return 0;
                        });

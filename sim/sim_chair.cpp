@@ -3,6 +3,7 @@
 #include "sim/sim_state.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace sim {
 
@@ -137,10 +138,11 @@ std::vector<Call> calls() {
 }
 
 std::vector<std::string> call_names() {
+    const std::vector<Call> record = calls();
     std::vector<std::string> names;
-    for (const Call &call : calls()) {
-        names.push_back(call.name);
-    }
+    names.reserve(record.size());
+    std::transform(record.begin(), record.end(), std::back_inserter(names),
+                   [](const Call &call) { return call.name; });
     return names;
 }
 

@@ -1,6 +1,7 @@
 #include "sim/sim_state.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace sim {
 
@@ -173,8 +174,9 @@ std::vector<std::uint8_t> State::deliver(int size) {
         ++next_piece;
         count = std::min<std::size_t>(count, static_cast<std::size_t>(std::max(piece, 0)));
     }
-    std::vector<std::uint8_t> bytes(received.begin(), received.begin() + count);
-    received.erase(received.begin(), received.begin() + count);
+    const auto end = received.begin() + static_cast<std::ptrdiff_t>(count);
+    std::vector<std::uint8_t> bytes(received.begin(), end);
+    received.erase(received.begin(), end);
     return bytes;
 }
 

@@ -27,6 +27,7 @@ class Veltora_Motor;
 // operations (jobs) run on a pool thread through run_job while the GUI thread keeps repainting.
 class Veltora_Motor : public QDialog {
     Q_OBJECT
+    Q_DISABLE_COPY(Veltora_Motor)
 
 public:
     explicit Veltora_Motor(QWidget *parent = nullptr);
@@ -92,12 +93,12 @@ private:
     void fill_motor_list();
     void recognise_motorization();
 
-    bool validate_name(QString text);
-    bool validate_email(QString text);
-    bool validate_phone(QString text);
-    bool validate_cep(QString text);
-    bool validate_cpf(QString text);
-    bool validate_cnpj(QString text);
+    bool validate_name(const QString &text);
+    bool validate_email(const QString &text);
+    bool validate_phone(const QString &text);
+    bool validate_cep(const QString &text);
+    bool validate_cpf(const QString &text);
+    bool validate_cnpj(const QString &text);
     bool validate_user_data();
     void apply_settings_identity();
     void load_user_data();

@@ -29,6 +29,8 @@ struct ChairWindow {
         window.reset();
         sim::reset();
     }
+    ChairWindow(const ChairWindow &) = delete;
+    ChairWindow &operator=(const ChairWindow &) = delete;
 
     template <typename T> T *widget(const char *name) const {
         return window->findChild<T *>(QString::fromLatin1(name));

@@ -10,9 +10,11 @@
 
 namespace {
 
-const QString confirm_text =
-    QStringLiteral("Esta operação irá enviar relatórios da cadeira para a Veltora, configurar a "
-                   "nova motorização e limpar o registro de eventos do drive.");
+QString confirm_text() {
+    return QStringLiteral(
+        "Esta operação irá enviar relatórios da cadeira para a Veltora, configurar "
+        "a nova motorização e limpar o registro de eventos do drive.");
+}
 
 std::string item(const StoredReport &report, const std::string &key) {
     const auto found = std::find_if(report.items.begin(), report.items.end(),
@@ -60,7 +62,7 @@ private slots:
         chair.click("btn_send");
 
         QCOMPARE(chair.answerer.texts(),
-                 (QStringList{confirm_text, QStringLiteral("Operação concluída!")}));
+                 (QStringList{confirm_text(), QStringLiteral("Operação concluída!")}));
         QCOMPARE(progress.texts,
                  (QStringList{"Enviando relatório ...", "Veltora Zazurad",
                               "Enviando Parâmetros ...", "Veltora Zazurad", "Limpando Eventos ...",
@@ -99,7 +101,7 @@ private slots:
         sim::clear_record();
         chair.click("btn_send");
         QCOMPARE(chair.answerer.texts(),
-                 (QStringList{confirm_text, QStringLiteral("Falha ao enviar o relatório!")}));
+                 (QStringList{confirm_text(), QStringLiteral("Falha ao enviar o relatório!")}));
         QVERIFY(sim::written_frames().empty());
         QCOMPARE(sim::params(sim::drive), sim::default_params(sim::drive));
         QCOMPARE(sim::events(sim::drive), sim::default_events(sim::drive));
@@ -116,7 +118,7 @@ private slots:
         sim::clear_record();
         chair.answerer.queue_answers({QMessageBox::Cancel});
         chair.click("btn_send");
-        QCOMPARE(chair.answerer.texts(), QStringList{confirm_text});
+        QCOMPARE(chair.answerer.texts(), QStringList{confirm_text()});
         QVERIFY(sim::calls().empty());
         QVERIFY(receiver.reports().empty());
         QVERIFY(progress.maximums.isEmpty());
@@ -148,7 +150,7 @@ private slots:
         chair.answerer.clear();
         chair.click("btn_send");
         QCOMPARE(chair.answerer.texts(),
-                 (QStringList{confirm_text, QStringLiteral("Conexão perdida!")}));
+                 (QStringList{confirm_text(), QStringLiteral("Conexão perdida!")}));
         QVERIFY(sim::calls().empty());
         QVERIFY(chair.looks_disconnected());
         QCOMPARE(chair.label("info_serial"), QString());

@@ -16,7 +16,7 @@
 // window's widgets by object name.
 namespace customer_test {
 
-inline const QString red_style() {
+inline QString red_style() {
     return QStringLiteral("QLineEdit { color: rgb(255, 0, 0); }");
 }
 

@@ -67,7 +67,7 @@ void CustomerHostileInputTest::odd_names_round_trip_data() {
         << QString("A%1n%2a%3").arg(QChar(1)).arg(QChar(0x1B)).arg(QChar(0x7F))
         << QString("A%1n%2a%3").arg(QChar(1)).arg(QChar(0x1B)).arg(QChar(0x7F));
     QTest::newRow("settings syntax")
-        << QString("[General]\\ a=b ; \"x\" %20 #") << QString("[General]\\ a=b ; \"x\" %20 #");
+        << QString(R"([General]\ a=b ; "x" %20 #)") << QString(R"([General]\ a=b ; "x" %20 #)");
     QTest::newRow("right-to-left")
         << QString::fromUtf8("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE2\x80\x8F")
         << QString::fromUtf8("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE2\x80\x8F");

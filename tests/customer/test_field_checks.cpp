@@ -212,28 +212,36 @@ void FieldChecksTest::whole_form_data() {
     QTest::addColumn<QString>("cnpj");
     QTest::addColumn<QString>("cep");
     QTest::addColumn<bool>("accepted");
-    const QString name = "  Ana   Souza ";
+    const QString good_name = "  Ana   Souza ";
     const QString mail = " ana@loja.com.br ";
-    const QString phone = "(11) 987654321";
-    const QString cpf = "123.456.789-09";
-    const QString cnpj = "12.ABC.345/01DE-35";
-    const QString cep = "01001-000";
-    QTest::newRow("all good, CPF") << name << mail << phone << cpf << "../-" << cep << true;
+    const QString good_phone = "(11) 987654321";
+    const QString good_cpf = "123.456.789-09";
+    const QString good_cnpj = "12.ABC.345/01DE-35";
+    const QString good_cep = "01001-000";
+    QTest::newRow("all good, CPF")
+        << good_name << mail << good_phone << good_cpf << "../-" << good_cep << true;
     QTest::newRow("CPF with bad CNPJ")
-        << name << mail << phone << cpf << "11.222.333/0001-80" << cep << true;
-    QTest::newRow("CNPJ, empty CPF") << name << mail << phone << "..-" << cnpj << cep << true;
-    QTest::newRow("digit CNPJ, bad CPF") << name << mail << phone << "123.456.789-00"
-                                         << "11.222.333/0001-81" << cep << true;
-    QTest::newRow("both bad") << name << mail << phone << "123.456.789-00"
-                              << "11.222.333/0001-80" << cep << false;
-    QTest::newRow("both empty") << name << mail << phone << "..-"
-                                << "../-" << cep << false;
-    QTest::newRow("blank name") << "   " << mail << phone << cpf << cnpj << cep << false;
-    QTest::newRow("bad e-mail") << name << "ana@loja" << phone << cpf << cnpj << cep << false;
-    QTest::newRow("bad phone") << name << mail << "(20) 12345678" << cpf << cnpj << cep << false;
-    QTest::newRow("half phone") << name << mail << "(11) 9876" << cpf << cnpj << cep << false;
-    QTest::newRow("bad CEP") << name << mail << phone << cpf << cnpj << "00100-000" << false;
-    QTest::newRow("empty CEP") << name << mail << phone << cpf << cnpj << "-" << false;
+        << good_name << mail << good_phone << good_cpf << "11.222.333/0001-80" << good_cep << true;
+    QTest::newRow("CNPJ, empty CPF")
+        << good_name << mail << good_phone << "..-" << good_cnpj << good_cep << true;
+    QTest::newRow("digit CNPJ, bad CPF") << good_name << mail << good_phone << "123.456.789-00"
+                                         << "11.222.333/0001-81" << good_cep << true;
+    QTest::newRow("both bad") << good_name << mail << good_phone << "123.456.789-00"
+                              << "11.222.333/0001-80" << good_cep << false;
+    QTest::newRow("both empty") << good_name << mail << good_phone << "..-"
+                                << "../-" << good_cep << false;
+    QTest::newRow("blank name") << "   " << mail << good_phone << good_cpf << good_cnpj << good_cep
+                                << false;
+    QTest::newRow("bad e-mail") << good_name << "ana@loja" << good_phone << good_cpf << good_cnpj
+                                << good_cep << false;
+    QTest::newRow("bad phone") << good_name << mail << "(20) 12345678" << good_cpf << good_cnpj
+                               << good_cep << false;
+    QTest::newRow("half phone") << good_name << mail << "(11) 9876" << good_cpf << good_cnpj
+                                << good_cep << false;
+    QTest::newRow("bad CEP") << good_name << mail << good_phone << good_cpf << good_cnpj
+                             << "00100-000" << false;
+    QTest::newRow("empty CEP") << good_name << mail << good_phone << good_cpf << good_cnpj << "-"
+                               << false;
 }
 
 void FieldChecksTest::whole_form() {
@@ -294,16 +302,17 @@ void FieldChecksTest::accepted_taxpayer_numbers_are_plain_ascii() {
     int accepted_cnpj = 0;
     int accepted_cpf = 0;
     for (int round = 0; round < 100000; ++round) {
-        const QString cnpj = draw(random, cnpj_pool, 36, 14);
-        if (validate_cnpj(cnpj)) {
+        const QString drawn_cnpj = draw(random, cnpj_pool, 36, 14);
+        if (validate_cnpj(drawn_cnpj)) {
             ++accepted_cnpj;
-            QVERIFY2(QRegularExpression("^[0-9A-Z]{12}[0-9]{2}$").match(cnpj).hasMatch(),
-                     qPrintable(cnpj));
+            QVERIFY2(QRegularExpression("^[0-9A-Z]{12}[0-9]{2}$").match(drawn_cnpj).hasMatch(),
+                     qPrintable(drawn_cnpj));
         }
-        const QString cpf = draw(random, cpf_pool, 10, 11);
-        if (validate_cpf(cpf)) {
+        const QString drawn_cpf = draw(random, cpf_pool, 10, 11);
+        if (validate_cpf(drawn_cpf)) {
             ++accepted_cpf;
-            QVERIFY2(QRegularExpression("^[0-9]{11}$").match(cpf).hasMatch(), qPrintable(cpf));
+            QVERIFY2(QRegularExpression("^[0-9]{11}$").match(drawn_cpf).hasMatch(),
+                     qPrintable(drawn_cpf));
         }
     }
     QVERIFY(accepted_cnpj > 0);

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,13 @@ Q_DECLARE_METATYPE(Names)
 
 namespace {
 
-const Names one_open{"ftdi_usb_open", "ftdi_read_chipid", "ftdi_set_baudrate",
-                     "ftdi_set_line_property", "ftdi_get_latency_timer"};
-const Names reopen{"ftdi_set_latency_timer", "ftdi_usb_close"};
+Names one_open() {
+    return {"ftdi_usb_open", "ftdi_read_chipid", "ftdi_set_baudrate", "ftdi_set_line_property",
+            "ftdi_get_latency_timer"};
+}
+Names reopen() {
+    return {"ftdi_set_latency_timer", "ftdi_usb_close"};
+}
 
 Names concat(std::initializer_list<Names> parts) {
     Names all;
@@ -26,12 +31,10 @@ Names concat(std::initializer_list<Names> parts) {
 }
 
 sim::Call first_call(const std::string &name) {
-    for (const sim::Call &call : sim::calls()) {
-        if (call.name == name) {
-            return call;
-        }
-    }
-    return sim::Call{};
+    const std::vector<sim::Call> calls = sim::calls();
+    const auto found = std::find_if(calls.begin(), calls.end(),
+                                    [&name](const sim::Call &call) { return call.name == name; });
+    return found == calls.end() ? sim::Call{} : *found;
 }
 
 } // namespace
@@ -46,7 +49,7 @@ private slots:
         ftdi_context *cable = nullptr;
         QCOMPARE(open_cable(cable, 0x8359), 0);
         QVERIFY(cable != nullptr);
-        QCOMPARE(sim::call_names(), concat({{"ftdi_new", "ftdi_set_interface"}, one_open}));
+        QCOMPARE(sim::call_names(), concat({{"ftdi_new", "ftdi_set_interface"}, one_open()}));
         QCOMPARE(first_call("ftdi_set_interface").args, (std::vector<long>{INTERFACE_ANY}));
         QCOMPARE(first_call("ftdi_usb_open").args, (std::vector<long>{0x0403, 0x8359}));
         QCOMPARE(first_call("ftdi_set_baudrate").args, (std::vector<long>{4800}));
@@ -61,7 +64,7 @@ private slots:
         ftdi_context *cable = nullptr;
         QCOMPARE(open_cable(cable, 0x8358), 0);
         QCOMPARE(sim::call_names(),
-                 concat({{"ftdi_new", "ftdi_set_interface"}, one_open, reopen, one_open}));
+                 concat({{"ftdi_new", "ftdi_set_interface"}, one_open(), reopen(), one_open()}));
         QCOMPARE(first_call("ftdi_set_latency_timer").args, (std::vector<long>{15}));
         QCOMPARE(sim::live_contexts(), 1);
         QCOMPARE(close_cable(cable), 0);
@@ -73,13 +76,13 @@ private slots:
         QCOMPARE(open_cable(cable, 0x8359), -1);
         QVERIFY(cable == nullptr);
         QCOMPARE(sim::call_names(), concat({{"ftdi_new", "ftdi_set_interface"},
-                                            one_open,
-                                            reopen,
-                                            one_open,
-                                            reopen,
-                                            one_open,
-                                            reopen,
-                                            one_open,
+                                            one_open(),
+                                            reopen(),
+                                            one_open(),
+                                            reopen(),
+                                            one_open(),
+                                            reopen(),
+                                            one_open(),
                                             {"ftdi_free"}}));
         QCOMPARE(sim::live_contexts(), 0);
     }

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <set>
@@ -37,9 +38,8 @@ void random_faults(std::mt19937 &random) {
     }
     for (int n = pick(30); n > 0; --n) {
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(pick(12)));
-        for (auto &byte : bytes) {
-            byte = static_cast<std::uint8_t>(pick(255));
-        }
+        std::generate(bytes.begin(), bytes.end(),
+                      [&pick] { return static_cast<std::uint8_t>(pick(255)); });
         if (bytes.size() >= 8 && pick(1) == 0) {
             // Now and then a well-formed frame, so the checks past the checksum are reached.
             bytes[7] = frame_checksum(
@@ -105,7 +105,8 @@ class RandomTest : public QObject {
 
 private slots:
     void random_exchanges_end_with_a_known_code() {
-        std::mt19937 random(20240611);
+        // A fixed seed, so that a failing round replays exactly.
+        std::mt19937 random(20240611); // NOLINT(cert-msc51-cpp)
         RecordedSleep sleep;
         std::set<int> seen;
         for (int round = 0; round < 600; ++round) {
@@ -125,7 +126,7 @@ private slots:
                 QCOMPARE(value, untouched);
             }
             QVERIFY(sim::calls().size() <= std::size_t{most_calls_per_exchange});
-            QVERIFY(sleep.waits().size() <= std::size_t{2 * 77});
+            QVERIFY(sleep.waits().size() <= std::size_t{2} * 77);
             if (run.result <= -3 && run.result >= -6 && sim::count_calls("ftdi_setdtr") > 0) {
                 QCOMPARE(sim::call_names().back(), std::string("ftdi_setdtr"));
             }

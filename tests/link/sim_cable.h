@@ -28,7 +28,7 @@ public:
 };
 
 inline std::vector<std::uint8_t> bytes_of(const Frame &frame) {
-    return std::vector<std::uint8_t>(frame.begin(), frame.end());
+    return {frame.begin(), frame.end()};
 }
 
 // The sizes asked for by every read of the record, in order.

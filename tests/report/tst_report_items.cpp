@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -229,11 +230,9 @@ const char *const expected_report[][2] = {
 };
 
 QString value_of(const ReportItems &items, const QString &key) {
-    for (const ReportItem &item : items) {
-        if (item.first == key)
-            return item.second;
-    }
-    return QStringLiteral("<missing>");
+    const auto *const found = std::find_if(
+        items.begin(), items.end(), [&key](const ReportItem &item) { return item.first == key; });
+    return found == items.end() ? QStringLiteral("<missing>") : found->second;
 }
 
 QString drive_item(std::uint8_t number, std::uint32_t word) {

@@ -15,15 +15,19 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 using Access = Veltora_Motor_TestAccess;
 
 namespace {
 
-const QString failure_text = QString::fromUtf8("Falha ao enviar o relatório!");
+QString failure_text() {
+    return QString::fromUtf8("Falha ao enviar o relatório!");
+}
 
 QHostAddress report_address() {
     return QHostAddress(report_endpoint().host());
@@ -49,8 +53,9 @@ void store_customer(const ReportCustomer &customer) {
 
 FormItems as_form_items(const ReportItems &items) {
     FormItems out;
-    for (const ReportItem &item : items)
-        out.emplace_back(item.first.toStdString(), item.second.toStdString());
+    std::transform(items.begin(), items.end(), std::back_inserter(out), [](const ReportItem &item) {
+        return FormItem(item.first.toStdString(), item.second.toStdString());
+    });
     return out;
 }
 
@@ -217,7 +222,7 @@ private slots:
         ProgressLog progress(*w);
 
         QCOMPARE(send(*w), result);
-        QCOMPARE(answerer.texts(), result == 0 ? QStringList() : QStringList{failure_text});
+        QCOMPARE(answerer.texts(), result == 0 ? QStringList() : QStringList{failure_text()});
         QCoreApplication::processEvents();
         QCOMPARE(progress.texts.last(), QString("Veltora Zazurad"));
         QCOMPARE(progress.maximums.last(), 100);
@@ -253,7 +258,7 @@ private slots:
         auto w = open_window({});
         ModalAnswerer answerer;
         QCOMPARE(send(*w), -8);
-        QCOMPARE(answerer.texts(), QStringList{failure_text});
+        QCOMPARE(answerer.texts(), QStringList{failure_text()});
     }
 
     void silent_server_times_out_and_is_abandoned() {
@@ -266,7 +271,7 @@ private slots:
         const int result = send(*w);
         replace_report_answer_wait(0);
         QCOMPARE(result, -8);
-        QCOMPARE(answerer.texts(), QStringList{failure_text});
+        QCOMPARE(answerer.texts(), QStringList{failure_text()});
         QVERIFY(server.request_complete());
         QTRY_VERIFY(server.client_gone());
         QCOMPARE(report_answer_wait_ms(), 15000);
@@ -281,7 +286,7 @@ private slots:
         const int result = send(*w);
         replace_report_answer_wait(0);
         QCOMPARE(result, -8);
-        QCOMPARE(answerer.texts(), QStringList{failure_text});
+        QCOMPARE(answerer.texts(), QStringList{failure_text()});
     }
 
     // The largest report the form lets through still fits the receiver's request-line bound.

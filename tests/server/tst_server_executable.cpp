@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
+#include <iterator>
 
 namespace {
 
@@ -69,11 +71,11 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(bool, valid);
         std::vector<std::string> texts{"report-receiver"};
-        for (const QString &arg : args)
-            texts.push_back(arg.toStdString());
+        std::transform(args.begin(), args.end(), std::back_inserter(texts),
+                       [](const QString &arg) { return arg.toStdString(); });
         std::vector<const char *> argv;
-        for (const std::string &text : texts)
-            argv.push_back(text.c_str());
+        std::transform(texts.begin(), texts.end(), std::back_inserter(argv),
+                       [](const std::string &text) { return text.c_str(); });
         ReceiverOptions options;
         std::string error;
         const int result = parse_receiver_options(int(argv.size()), argv.data(), options, error);

@@ -16,7 +16,7 @@ QString read_back(const std::string &literal) {
     const QJsonDocument doc =
         QJsonDocument::fromJson(QByteArray::fromStdString("[" + literal + "]"), &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())
-        return QString();
+        return {};
     return doc.array().at(0).toString();
 }
 
@@ -52,18 +52,18 @@ private slots:
     void malformed_utf8_data() {
         QTest::addColumn<std::string>("bytes");
         QTest::addColumn<std::string>("expected");
-        QTest::newRow("stray byte") << std::string("a\xFF") << std::string("\"a\\ufffd\"");
-        QTest::newRow("lone continuation") << std::string("\x80") << std::string("\"\\ufffd\"");
-        QTest::newRow("truncated") << std::string("\xC3") << std::string("\"\\ufffd\"");
+        QTest::newRow("stray byte") << std::string("a\xFF") << std::string(R"("a\ufffd")");
+        QTest::newRow("lone continuation") << std::string("\x80") << std::string(R"("\ufffd")");
+        QTest::newRow("truncated") << std::string("\xC3") << std::string(R"("\ufffd")");
         QTest::newRow("truncated three")
-            << std::string("\xE2\x82z") << std::string("\"\\ufffd\\ufffdz\"");
-        QTest::newRow("overlong") << std::string("\xC0\xAF") << std::string("\"\\ufffd\\ufffd\"");
+            << std::string("\xE2\x82z") << std::string(R"("\ufffd\ufffdz")");
+        QTest::newRow("overlong") << std::string("\xC0\xAF") << std::string(R"("\ufffd\ufffd")");
         QTest::newRow("overlong three")
-            << std::string("\xE0\x80\xAF") << std::string("\"\\ufffd\\ufffd\\ufffd\"");
+            << std::string("\xE0\x80\xAF") << std::string(R"("\ufffd\ufffd\ufffd")");
         QTest::newRow("surrogate")
-            << std::string("\xED\xA0\x80") << std::string("\"\\ufffd\\ufffd\\ufffd\"");
+            << std::string("\xED\xA0\x80") << std::string(R"("\ufffd\ufffd\ufffd")");
         QTest::newRow("above U+10FFFF")
-            << std::string("\xF4\x90\x80\x80") << std::string("\"\\ufffd\\ufffd\\ufffd\\ufffd\"");
+            << std::string("\xF4\x90\x80\x80") << std::string(R"("\ufffd\ufffd\ufffd\ufffd")");
     }
     void malformed_utf8() {
         QFETCH(std::string, bytes);

@@ -23,8 +23,7 @@ const char *const report_path = "/connect/lorvask.php";
 // A report as the tool sends it: items in the query, the whole URL again as the body.
 httplib::Result post_report(httplib::Client &client, const std::string &query) {
     const std::string target = std::string(report_path) + "?" + query;
-    return client.Post(target.c_str(), "http://127.0.0.1" + target,
-                       "application/x-www-form-urlencoded");
+    return client.Post(target, "http://127.0.0.1" + target, "application/x-www-form-urlencoded");
 }
 
 std::string hex_escaped(const std::string &text) {
@@ -155,7 +154,7 @@ private slots:
         const auto wrong_path = c->Post("/connect/other.php?=&nome=x", "", "text/plain");
         QVERIFY(wrong_path);
         QCOMPARE(wrong_path->status, 404);
-        const auto get = c->Get((std::string(report_path) + "?=&nome=x").c_str());
+        const auto get = c->Get(std::string(report_path) + "?=&nome=x");
         QVERIFY(get);
         QVERIFY(get->status >= 400);
         QVERIFY(get->body != "OK");
@@ -242,7 +241,8 @@ private slots:
         QCOMPARE(long_line->status, 414);
 
         const std::string target = std::string(report_path) + "?=&nome=x";
-        const auto big_body = c->Post(target.c_str(), std::string(70 * 1024, 'b'), "text/plain");
+        const auto big_body =
+            c->Post(target, std::string(std::size_t{70} * 1024, 'b'), "text/plain");
         QVERIFY(big_body);
         QCOMPARE(big_body->status, 413);
         QCOMPARE(stored().size(), std::size_t(1));
@@ -259,6 +259,7 @@ private slots:
             return items;
         };
         std::vector<std::thread> senders;
+        senders.reserve(threads);
         for (int t = 0; t < threads; ++t) {
             senders.emplace_back([&, t] {
                 auto c = client();
