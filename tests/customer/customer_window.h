@@ -3,7 +3,6 @@
 #include "test_access.h"
 #include "ui/veltora_motor.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -12,31 +11,35 @@
 
 #include <memory>
 
-// What the customer tests share: the window's settings store reached from outside, and the
+// What the customer tests share: the tool's settings store reached from outside, and the
 // window's widgets by object name.
 namespace customer_test {
 
-inline QString red_style() {
-    return QStringLiteral("QLineEdit { color: rgb(255, 0, 0); }");
-}
+using Access = Veltora_Motor_TestAccess;
 
-// The identity under which the tool keeps its settings; the tests reach the same store with it.
+// The six fields, their settings keys and the controller fields that keep them, in one order.
+const char *const field_names[] = {"user_name", "user_email", "user_phone",
+                                   "user_cpf",  "user_cnpj",  "user_cep"};
+const char *const keys[] = {"Nome", "Email", "Telefone", "CPF", "CNPJ", "CEP"};
+QString (*const kept[])(const Veltora_Motor &) = {Access::customer_name,  Access::customer_email,
+                                                  Access::customer_phone, Access::customer_cpf,
+                                                  Access::customer_cnpj,  Access::customer_cep};
+
+const QString red_style = QStringLiteral("QLineEdit { color: rgb(255, 0, 0); }");
+
 inline void use_tool_identity() {
     QCoreApplication::setOrganizationName(QStringLiteral("Veltora Ltda."));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("veltora.com.br"));
     QCoreApplication::setApplicationName(QStringLiteral("Veltora Zazurad - Motorização"));
 }
 
-// The store lives under the home; without the temporary one CTest gives, a run would write into
-// the developer's own settings.
+// Without the temporary home CTest gives, a run would write into the developer's own settings.
 inline bool has_own_home() {
     return qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
 }
 
 inline void clear_store() {
     use_tool_identity();
-    QSettings store;
-    store.clear();
+    QSettings().clear();
 }
 
 inline QVariant stored(const char *key) {
@@ -80,7 +83,5 @@ inline void set_and_enter(QLineEdit *edit, const QString &text) {
     edit->setText(text);
     QTest::keyClick(edit, Qt::Key_Return);
 }
-
-using Access = Veltora_Motor_TestAccess;
 
 } // namespace customer_test

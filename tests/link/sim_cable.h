@@ -2,6 +2,7 @@
 
 #include "link/cable.h"
 #include "link/frame.h"
+#include "recorded_sleep.h"
 #include "sim/sim_chair.h"
 
 #include <ftdi.h>
@@ -9,6 +10,11 @@
 #include <QtTest>
 
 #include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+// What a caller's out value holds before an exchange that must leave it alone.
+constexpr std::uint32_t untouched = 0xA5A5A5A5;
 
 // A cable opened on a freshly reset simulated chair, closed again when the test ends.
 class SimCable {
@@ -27,7 +33,12 @@ public:
     ftdi_context *cable = nullptr;
 };
 
-inline std::vector<std::uint8_t> bytes_of(const Frame &frame) {
+// The same, with the link's waits recorded instead of slept.
+struct QuietCable : SimCable {
+    RecordedSleep sleep;
+};
+
+inline Bytes bytes_of(const Frame &frame) {
     return {frame.begin(), frame.end()};
 }
 

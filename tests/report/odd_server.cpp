@@ -3,28 +3,17 @@
 #include <QTimer>
 
 OddServer::OddServer(QList<Piece> script) : script_(std::move(script)) {
-    connect(&server_, &QTcpServer::newConnection, this, &OddServer::accept);
-}
-
-bool OddServer::listen(const QHostAddress &address, quint16 port) {
-    return server_.listen(address, port);
-}
-
-QByteArray OddServer::ok_answer(const QByteArray &body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\n\r\n" + body;
-}
-
-void OddServer::accept() {
-    QTcpSocket *socket = server_.nextPendingConnection();
-    if (socket_ != nullptr) {
-        socket->abort();
-        return;
-    }
-    socket_ = socket;
-    connect(socket, &QTcpSocket::readyRead, this, &OddServer::read);
-    connect(socket, &QTcpSocket::disconnected, this, [this] { client_gone_ = true; });
-    read();
+    connect(&server_, &QTcpServer::newConnection, this, [this] {
+        QTcpSocket *socket = server_.nextPendingConnection();
+        if (socket_ != nullptr) {
+            socket->abort();
+            return;
+        }
+        socket_ = socket;
+        connect(socket, &QTcpSocket::readyRead, this, &OddServer::read);
+        connect(socket, &QTcpSocket::disconnected, this, [this] { client_gone_ = true; });
+        read();
+    });
 }
 
 void OddServer::read() {

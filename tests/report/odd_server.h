@@ -1,9 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-#include <QHostAddress>
-#include <QList>
-#include <QPair>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -18,7 +14,7 @@ public:
     using Piece = QPair<int, QByteArray>;
 
     explicit OddServer(QList<Piece> script);
-    bool listen(const QHostAddress &address, quint16 port);
+    bool listen(const QHostAddress &address, quint16 port) { return server_.listen(address, port); }
 
     QByteArray request_head() const { return head_; }
     QByteArray request_body() const { return body_; }
@@ -26,19 +22,19 @@ public:
     bool client_gone() const { return client_gone_; }
 
     // The whole answer of a 200 with the given body.
-    static QByteArray ok_answer(const QByteArray &body);
+    static QByteArray ok_answer(const QByteArray &body) {
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+               "\r\n\r\n" + body;
+    }
 
 private:
-    void accept();
     void read();
     void write_next();
 
     QTcpServer server_;
     QPointer<QTcpSocket> socket_;
     QList<Piece> script_;
-    QByteArray received_;
-    QByteArray head_;
-    QByteArray body_;
+    QByteArray received_, head_, body_;
     bool complete_ = false;
     bool client_gone_ = false;
 };
