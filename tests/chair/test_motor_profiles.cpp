@@ -137,8 +137,11 @@ void TestMotorProfiles::selection_rule() {
 
 void TestMotorProfiles::recognition() {
     // Firmware 2.3 and 2.4; the singles 5.0, 25.0 and 60.0.
-    const std::uint32_t v23 = 0x0203, v24 = 0x0204, f5 = 0x40A00000, f25 = 0x41C80000,
-                        f60 = 0x42700000;
+    const std::uint32_t v23 = 0x0203;
+    const std::uint32_t v24 = 0x0204;
+    const std::uint32_t f5 = 0x40A00000;
+    const std::uint32_t f25 = 0x41C80000;
+    const std::uint32_t f60 = 0x42700000;
     const struct {
         std::uint32_t family, firmware, p13, p15;
         int row;

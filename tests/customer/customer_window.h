@@ -25,7 +25,9 @@ QString (*const kept[])(const Veltora_Motor &) = {Access::customer_name,  Access
                                                   Access::customer_phone, Access::customer_cpf,
                                                   Access::customer_cnpj,  Access::customer_cep};
 
-const QString red_style = QStringLiteral("QLineEdit { color: rgb(255, 0, 0); }");
+inline QString red_style() {
+    return QStringLiteral("QLineEdit { color: rgb(255, 0, 0); }");
+}
 
 inline void use_tool_identity() {
     QCoreApplication::setOrganizationName(QStringLiteral("Veltora Ltda."));

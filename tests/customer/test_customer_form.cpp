@@ -102,7 +102,7 @@ void CustomerFormTest::field_edits() {
         const bool rejected = step == 1;
         const QString keep = shown[rejected ? 0 : step];
         QCOMPARE(edit->text(), shown[step]);
-        QCOMPARE(edit->styleSheet(), rejected ? red_style : QString());
+        QCOMPARE(edit->styleSheet(), rejected ? red_style() : QString());
         QCOMPARE(stored(keys[index]).toString(), keep);
         QCOMPARE(kept[index](*window), keep);
     }
@@ -157,7 +157,7 @@ void CustomerFormTest::modes() {
     find<QRadioButton>(*window, "radio_user")->click();
     QVERIFY(in_mode(*window, false));
     QCOMPARE(stored("Tipo").toString(), QStringLiteral("Pessoa Fisica"));
-    QCOMPARE(field(*window, "user_email")->styleSheet(), red_style);
+    QCOMPARE(field(*window, "user_email")->styleSheet(), red_style());
 }
 
 // Stored values fill the form unchecked; a "Tipo" other than "Pessoa Fisica" opens company mode.

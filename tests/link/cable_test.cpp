@@ -13,14 +13,17 @@ Q_DECLARE_METATYPE(Setup)
 
 namespace {
 
-const Names one_open{"ftdi_usb_open", "ftdi_read_chipid", "ftdi_set_baudrate",
-                     "ftdi_set_line_property", "ftdi_get_latency_timer"};
+Names one_open() {
+    return {"ftdi_usb_open", "ftdi_read_chipid", "ftdi_set_baudrate", "ftdi_set_line_property",
+            "ftdi_get_latency_timer"};
+}
 
 // The calls of opening with `reopens` close-and-reopen cycles.
 Names open_calls(int reopens) {
     Names all{"ftdi_new", "ftdi_set_interface"};
     for (int i = 0; i <= reopens; ++i) {
-        all.insert(all.end(), one_open.begin(), one_open.end());
+        const Names once = one_open();
+        all.insert(all.end(), once.begin(), once.end());
         all.insert(all.end(), {"ftdi_set_latency_timer", "ftdi_usb_close"});
     }
     all.resize(all.size() - 2);

@@ -17,6 +17,7 @@ using Run = std::function<int(ftdi_context *&, int, std::uint32_t &)>;
 // One exchange as the chair sees it: its request, its result when the device refuses every
 // time, and the data word the default chair hands over to the exchanges that read one.
 struct ExchangeCase {
+    // cppcheck-suppress unusedStructMember ; names the data rows
     const char *name;
     Run run;
     Frame request;
@@ -121,7 +122,7 @@ private slots:
             calls.insert(calls.begin() + 1, "ftdi_usb_purge_buffers");
         }
         if (closes) {
-            calls.push_back("ftdi_setdtr");
+            calls.emplace_back("ftdi_setdtr");
         }
         QCOMPARE(sim::call_names(), calls);
         QCOMPARE(rig.sleep.waits(), (opens ? Waits{100, 250} : Waits{50}));
@@ -168,8 +169,8 @@ private slots:
                 QCOMPARE(value, untouched);
             }
             // 77 attempts at most, each at most a write, 40 reads, their purges and DTR changes.
-            QVERIFY(sim::calls().size() <= std::size_t{77 * 50});
-            QVERIFY(rig.sleep.waits().size() <= std::size_t{2 * 77});
+            QVERIFY(sim::calls().size() <= std::size_t{77} * 50);
+            QVERIFY(rig.sleep.waits().size() <= std::size_t{2} * 77);
             if (result <= -3 && result >= -6 && sim::count_calls("ftdi_setdtr") > 0) {
                 QCOMPARE(sim::call_names().back(), std::string("ftdi_setdtr"));
             }

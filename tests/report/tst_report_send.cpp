@@ -22,7 +22,9 @@ using Script = QList<OddServer::Piece>;
 
 namespace {
 
-const QStringList failed{QString::fromUtf8("Falha ao enviar o relatório!")};
+QStringList failed() {
+    return {QString::fromUtf8("Falha ao enviar o relatório!")};
+}
 
 // The window as it opens with this customer in its settings store.
 std::unique_ptr<Veltora_Motor> open_window(const ReportCustomer &customer) {
@@ -42,10 +44,12 @@ std::unique_ptr<Veltora_Motor> open_window(const ReportCustomer &customer) {
 }
 
 FormItems expected_items(Veltora_Motor &w, const ReportCustomer &customer) {
-    FormItems out;
-    for (const ReportItem &item : build_report_items(customer, Access::cable_product_id(w),
-                                                     Access::panel_data(w), Access::drive_data(w)))
-        out.emplace_back(item.first.toStdString(), item.second.toStdString());
+    const ReportItems items = build_report_items(customer, Access::cable_product_id(w),
+                                                 Access::panel_data(w), Access::drive_data(w));
+    FormItems out(static_cast<std::size_t>(items.size()));
+    std::transform(items.begin(), items.end(), out.begin(), [](const ReportItem &item) {
+        return std::make_pair(item.first.toStdString(), item.second.toStdString());
+    });
     return out;
 }
 
@@ -153,7 +157,7 @@ private slots:
         ProgressLog progress(*w);
 
         QCOMPARE(send(*w), result);
-        QCOMPARE(answerer.texts(), result == 0 ? QStringList() : failed);
+        QCOMPARE(answerer.texts(), result == 0 ? QStringList() : failed());
         QCoreApplication::processEvents();
         QCOMPARE(progress.texts.last(), QString("Veltora Zazurad"));
         QCOMPARE(progress.maximums.last(), 100);
@@ -192,7 +196,7 @@ private slots:
         const int result = send(*w);
         replace_report_answer_wait(0);
         QCOMPARE(result, -8);
-        QCOMPARE(answerer.texts(), failed + failed);
+        QCOMPARE(answerer.texts(), failed() + failed());
         QVERIFY(server.request_complete());
         QTRY_VERIFY(server.client_gone());
         QCOMPARE(report_answer_wait_ms(), 15000);

@@ -28,12 +28,13 @@ private slots:
             {"--address=", ""},
             {"--verbose", ""}};
         for (const auto &[args, parsed] : cases) {
+            const QStringList words = args.split(' ', Qt::SkipEmptyParts);
             std::vector<std::string> texts{"report-receiver"};
-            for (const QString &arg : args.split(' ', Qt::SkipEmptyParts))
-                texts.push_back(arg.toStdString());
-            std::vector<const char *> argv;
-            for (const std::string &text : texts)
-                argv.push_back(text.c_str());
+            std::transform(words.begin(), words.end(), std::back_inserter(texts),
+                           [](const QString &word) { return word.toStdString(); });
+            std::vector<const char *> argv(texts.size());
+            std::transform(texts.begin(), texts.end(), argv.begin(),
+                           [](const std::string &text) { return text.c_str(); });
             ReceiverOptions o;
             std::string error;
             const int result = parse_receiver_options(int(argv.size()), argv.data(), o, error);

@@ -18,11 +18,13 @@
 
 namespace {
 
-const std::string report_path = "/connect/lorvask.php";
+std::string report_path() {
+    return "/connect/lorvask.php";
+}
 
 // A report as the tool sends it: items in the query, the whole URL again as the body.
 httplib::Result post_report(httplib::Client &client, const std::string &query) {
-    const std::string target = report_path + "?" + query;
+    const std::string target = report_path() + "?" + query;
     return client.Post(target, "http://127.0.0.1" + target, "application/x-www-form-urlencoded");
 }
 
@@ -132,14 +134,14 @@ private slots:
         sqlite3_close(db);
         // Target, body size (none: a GET) and status (0: any error).
         const std::tuple<std::string, std::size_t, int> cases[] = {
-            {report_path, 1, 400},
-            {report_path + "?&&", 1, 400},
-            {report_path + "?=&nome=%G1", 1, 400},
+            {report_path(), 1, 400},
+            {report_path() + "?&&", 1, 400},
+            {report_path() + "?=&nome=%G1", 1, 400},
             {"/connect/other.php?=&nome=x", 1, 404},
-            {report_path + "?=&nome=x", 0, 0},
-            {report_path + "?=&nome=" + std::string(9000, 'a'), 1, 414},
-            {report_path + "?=&nome=x", std::size_t{70} * 1024, 413},
-            {report_path + "?=&nome=a&email=b&cpf=c", 1, 500}};
+            {report_path() + "?=&nome=x", 0, 0},
+            {report_path() + "?=&nome=" + std::string(9000, 'a'), 1, 414},
+            {report_path() + "?=&nome=x", std::size_t{70} * 1024, 413},
+            {report_path() + "?=&nome=a&email=b&cpf=c", 1, 500}};
         for (const auto &[target, size, status] : cases) {
             const auto res = size == 0
                                  ? client()->Get(target)
@@ -172,12 +174,14 @@ private slots:
         };
         std::atomic<int> accepted{0};
         std::vector<std::thread> senders;
+        senders.reserve(threads);
         for (int t = 0; t < threads; ++t) {
             senders.emplace_back([&, t] {
                 auto c = client();
                 for (int n = 0; n < per_thread; ++n) {
                     const auto res = post_report(*c, query_of(items_of(t, n)));
-                    accepted += res && res->status == 200 && res->body == "OK";
+                    if (res && res->status == 200 && res->body == "OK")
+                        ++accepted;
                 }
             });
         }
