@@ -9,17 +9,18 @@
 
 namespace {
 
-// A rejected field shows red text until a later value is accepted; its stored value stays.
-void mark_rejected(QLineEdit *edit) {
-    edit->setStyleSheet(QStringLiteral("QLineEdit { color: rgb(255, 0, 0); }"));
-}
-
-// Keeps an accepted value in the controller and in the store at once, not at exit.
-void keep(QSettings &store, QLineEdit *edit, QString &field, const char *key,
-          const QString &value) {
+// An accepted value is kept in the controller and in the store at once (not at exit) and clears
+// an earlier red; a rejected one turns the field red and leaves the kept value as it was.
+bool settle(QSettings &store, QLineEdit *edit, bool accepted, QString &field, const char *key,
+            const QString &value) {
+    if (!accepted) {
+        edit->setStyleSheet(QStringLiteral("QLineEdit { color: rgb(255, 0, 0); }"));
+        return false;
+    }
     field = value;
     store.setValue(QLatin1String(key), value);
     edit->setStyleSheet(QString());
+    return true;
 }
 
 } // namespace
@@ -30,10 +31,7 @@ void Veltora_Motor::on_user_name_editingFinished() {
     QSettings store;
     const QString text = ui->user_name->text().simplified();
     ui->user_name->setText(text);
-    if (validate_name(text))
-        keep(store, ui->user_name, customer_name, "Nome", text);
-    else
-        mark_rejected(ui->user_name);
+    settle(store, ui->user_name, validate_name(text), customer_name, "Nome", text);
 }
 
 void Veltora_Motor::on_user_email_editingFinished() {
@@ -41,10 +39,7 @@ void Veltora_Motor::on_user_email_editingFinished() {
     QSettings store;
     const QString text = ui->user_email->text().simplified();
     ui->user_email->setText(text);
-    if (validate_email(text))
-        keep(store, ui->user_email, customer_email, "Email", text);
-    else
-        mark_rejected(ui->user_email);
+    settle(store, ui->user_email, validate_email(text), customer_email, "Email", text);
 }
 
 // The masked fields are checked on their bare digits but kept with the mask's punctuation.
@@ -52,21 +47,16 @@ void Veltora_Motor::on_user_phone_editingFinished() {
     apply_settings_identity();
     QSettings store;
     const QString text = ui->user_phone->text().simplified();
-    if (validate_phone(field_checks::digits_only(text)))
-        keep(store, ui->user_phone, customer_phone, "Telefone",
-             ui->user_phone->text().simplified());
-    else
-        mark_rejected(ui->user_phone);
+    settle(store, ui->user_phone, validate_phone(field_checks::digits_only(text)), customer_phone,
+           "Telefone", text);
 }
 
 void Veltora_Motor::on_user_cpf_editingFinished() {
     apply_settings_identity();
     QSettings store;
     const QString text = ui->user_cpf->text().simplified();
-    if (validate_cpf(field_checks::digits_only(text)))
-        keep(store, ui->user_cpf, customer_cpf, "CPF", ui->user_cpf->text().simplified());
-    else
-        mark_rejected(ui->user_cpf);
+    settle(store, ui->user_cpf, validate_cpf(field_checks::digits_only(text)), customer_cpf, "CPF",
+           text);
 }
 
 // A CNPJ may hold letters in its first twelve places, so only the punctuation is dropped.
@@ -74,22 +64,17 @@ void Veltora_Motor::on_user_cnpj_editingFinished() {
     apply_settings_identity();
     QSettings store;
     const QString text = ui->user_cnpj->text().simplified();
-    if (validate_cnpj(field_checks::cnpj_characters(text)))
-        keep(store, ui->user_cnpj, customer_cnpj, "CNPJ", ui->user_cnpj->text().simplified());
-    else
-        mark_rejected(ui->user_cnpj);
+    settle(store, ui->user_cnpj, validate_cnpj(field_checks::cnpj_characters(text)), customer_cnpj,
+           "CNPJ", text);
 }
 
 void Veltora_Motor::on_user_cep_editingFinished() {
     apply_settings_identity();
     QSettings store;
     const QString text = ui->user_cep->text().simplified();
-    if (validate_cep(field_checks::digits_only(text))) {
-        keep(store, ui->user_cep, customer_cep, "CEP", ui->user_cep->text().simplified());
+    if (settle(store, ui->user_cep, validate_cep(field_checks::digits_only(text)), customer_cep,
+               "CEP", text))
         ui->user_cep->setText(customer_cep);
-    } else {
-        mark_rejected(ui->user_cep);
-    }
 }
 
 void Veltora_Motor::on_radio_user_clicked() {
