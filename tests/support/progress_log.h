@@ -22,12 +22,6 @@ public:
         });
     }
 
-    void clear() {
-        values.clear();
-        maximums.clear();
-        texts.clear();
-    }
-
     QVector<int> values;
     QVector<int> maximums;
     QStringList texts;

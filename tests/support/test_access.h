@@ -4,8 +4,6 @@
 
 #include <QString>
 
-struct ftdi_context;
-
 // The window keeps its state to itself; tests read and prepare it through here.
 struct Veltora_Motor_TestAccess {
     using Job = Veltora_Motor::Job;
@@ -23,8 +21,6 @@ struct Veltora_Motor_TestAccess {
     static int link_state(const Veltora_Motor &w) { return w.link_state; }
     static void set_link_state(Veltora_Motor &w, int state) { w.link_state = state; }
     static int cable_product_id(const Veltora_Motor &w) { return w.cable_product_id; }
-    static void set_cable_product_id(Veltora_Motor &w, int id) { w.cable_product_id = id; }
-    static ftdi_context *cable(const Veltora_Motor &w) { return w.cable; }
     static void find_cable(Veltora_Motor &w) { w.find_cable(); }
 
     static DeviceData &panel_data(Veltora_Motor &w) { return *w.panel_data; }
