@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -47,17 +48,26 @@ void type_into(Veltora_Motor &window, const char *name, const QString &text) {
                  rejected ? QStringLiteral(" (rejected)") : QString()));
 }
 
-// The reports the receiver holds, newest first.
-QJsonArray stored_reports() {
+// The newest two reports the receiver holds, newest first, read with the receiver's token.
+QJsonArray stored_reports(const QString &token_file) {
+    QFile file(token_file);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     QUrl url = report_endpoint();
     url.setPath(QStringLiteral("/reports"));
+    url.setQuery(QStringLiteral("limit=2"));
+    QNetworkRequest request(url);
+    request.setRawHeader("Authorization", "Bearer " + file.readAll().trimmed());
     QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.get(QNetworkRequest(url));
+    QNetworkReply *reply = manager.get(request);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(15000, &loop, &QEventLoop::quit);
     loop.exec();
-    QJsonArray reports = QJsonDocument::fromJson(reply->readAll()).array();
+    QJsonArray reports = QJsonDocument::fromJson(reply->readAll())
+                             .object()
+                             .value(QStringLiteral("reports"))
+                             .toArray();
     delete reply;
     return reports;
 }
@@ -101,7 +111,7 @@ bool print_stored(const QJsonArray &reports) {
            after.value(QStringLiteral("items")).toArray().size() == 141;
 }
 
-int walk(const QString &screenshot) {
+int walk(const QString &screenshot, const QString &token_file) {
     Veltora_Motor window;
     window.show();
     QStringList messages;
@@ -156,7 +166,7 @@ int walk(const QString &screenshot) {
             .arg(10.55, 0, 'f', 2));
 
     say(QStringLiteral("5. What the receiver stored"));
-    const bool stored = print_stored(stored_reports());
+    const bool stored = print_stored(stored_reports(token_file));
 
     if (!screenshot.isEmpty()) {
         const bool saved = window.grab().save(screenshot);
@@ -173,6 +183,9 @@ int walk(const QString &screenshot) {
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
-    const int at = arguments.indexOf(QStringLiteral("--screenshot"));
-    return walk(at > 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString());
+    const auto option = [&arguments](const char *name) {
+        const int at = arguments.indexOf(QLatin1String(name));
+        return at > 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
+    };
+    return walk(option("--screenshot"), option("--token-file"));
 }

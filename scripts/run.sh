@@ -13,7 +13,12 @@ cmake --build "$build" -j "$(nproc)" --target veltora-motor-sim veltora-walkthro
 
 data=$build/data
 mkdir -p "$data"
-"$build/server/report-receiver" --database "$data/reports.sqlite3" &
+# Reading the reports back needs the receiver's token: one of this demo's own, readable by us only.
+token=$data/token
+[ -s "$token" ] || (umask 077 && head -c 24 /dev/urandom | base64 > "$token")
+chmod 600 "$token"
+"$build/server/report-receiver" --database "$data/reports.sqlite3" --token-file "$token" \
+    > "$data/access.log" &
 receiver=$!
 trap 'kill $receiver 2>/dev/null || true; wait $receiver 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
@@ -23,11 +28,12 @@ for _ in $(seq 50); do
 done
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    echo "Reports go to http://127.0.0.1:8080 (list them: http://127.0.0.1:8080/reports)."
+    echo "Reports go to http://127.0.0.1:8080; list them with"
+    echo "  curl -H \"Authorization: Bearer \$(cat $token)\" http://127.0.0.1:8080/reports"
     "$build/app/veltora-motor-sim"
 else
     echo "No display: running the scripted walkthrough offscreen."
     # The walkthrough's customer goes into a settings store of its own, not the user's.
     XDG_CONFIG_HOME="$PWD/$data/config" QT_QPA_PLATFORM=offscreen \
-        "$build/app/veltora-walkthrough" --screenshot "$data/walkthrough.png"
+        "$build/app/veltora-walkthrough" --screenshot "$data/walkthrough.png" --token-file "$token"
 fi

@@ -1,26 +1,44 @@
+#include "server/http/read_access.h"
+#include "server/http/report_receiver.h"
 #include "server/receiver_options.h"
-#include "server/report_receiver.h"
-#include "server/report_store.h"
+#include "server/store/report_store.h"
 
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <exception>
 #include <pthread.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
-// Waits for SIGINT or SIGTERM (true), or for the server to end on its own (false).
-bool wait_for_stop(const sigset_t &stop_signals, const ReportReceiver &receiver) {
-    const timespec poll{1, 0};
-    while (receiver.running()) {
-        if (sigtimedwait(&stop_signals, nullptr, &poll) > 0)
-            return true;
+// The names reads may be addressed to when none are given: the address listened on, and
+// localhost when that is a loopback address.
+std::vector<std::string> default_names(const std::string &address) {
+    std::vector<std::string> names{address};
+    if (address.rfind("127.", 0) == 0 || address == "::1")
+        names.emplace_back("localhost");
+    return names;
+}
+
+// Many slow clients each hold a descriptor: allow as many as the hard limit lets us.
+void raise_descriptor_limit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
     }
-    return false;
+}
+
+int fail(const std::string &message) {
+    std::fprintf(stderr, "report-receiver: %s\n", message.c_str());
+    return 1;
 }
 
 int run(int argc, char **argv) {
+    // Reports hold personal data: every file this process creates is its owner's alone.
+    umask(077);
     ReceiverOptions options;
     std::string error;
     if (parse_receiver_options(argc, argv, options, error) != 0) {
@@ -32,40 +50,40 @@ int run(int argc, char **argv) {
         return 0;
     }
 
-    // Blocked before any thread exists, so every thread inherits the mask and only
-    // wait_for_stop takes them.
+    ReceiverSettings settings;
+    if (!options.token_file.empty() && load_token(options.token_file, settings.token, error) != 0)
+        return fail(error);
+    settings.names = options.names.empty() ? default_names(options.address) : options.names;
+    settings.trusted_proxy = options.trusted_proxy;
+    // Behind a proxy every connection comes from the proxy's address.
+    settings.limits.per_address = options.trusted_proxy.empty() ? 64 : 0;
+    settings.limits.idle_seconds = static_cast<unsigned>(options.idle_seconds);
+    settings.limits.deadline_seconds = static_cast<unsigned>(options.deadline_seconds);
+    settings.access_log = stdout;
+    raise_descriptor_limit();
+
+    // Blocked before any thread exists, so every thread inherits the mask and only the wait
+    // below takes them.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-    if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR) {
-        std::fprintf(stderr, "report-receiver: cannot ignore SIGPIPE\n");
-        return 1;
-    }
+    if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR)
+        return fail("cannot ignore SIGPIPE");
 
-    ReportStore store;
-    if (store.open(options.database) != 0) {
-        std::fprintf(stderr, "report-receiver: cannot open %s\n", options.database.c_str());
-        return 1;
+    std::unique_ptr<ReportStore> store;
+    if (open_report_store(options.database, store, error) != 0)
+        return fail(error);
+    ReportReceiver receiver(*store, settings);
+    if (receiver.start(options.address, options.port) < 0)
+        return fail("cannot listen on " + options.address + ":" + std::to_string(options.port));
+    std::fprintf(stderr, "report-receiver: listening on %s:%d%s\n", options.address.c_str(),
+                 options.port, settings.token.empty() ? ", reading disabled (no token file)" : "");
+    while (sigwaitinfo(&stop_signals, nullptr) < 0) {
     }
-    ReportReceiver receiver(store);
-    if (receiver.bind(options.address, options.port) < 0) {
-        std::fprintf(stderr, "report-receiver: cannot listen on %s:%d\n", options.address.c_str(),
-                     options.port);
-        return 1;
-    }
-    if (receiver.start() != 0) {
-        std::fprintf(stderr, "report-receiver: cannot serve\n");
-        return 1;
-    }
-    std::fprintf(stderr, "report-receiver: listening on %s:%d, reports in %s\n",
-                 options.address.c_str(), options.port, options.database.c_str());
-    const bool signalled = wait_for_stop(stop_signals, receiver);
     receiver.stop();
-    if (!signalled)
-        std::fprintf(stderr, "report-receiver: stopped serving unexpectedly\n");
-    return signalled ? 0 : 1;
+    return 0;
 }
 
 } // namespace

@@ -1,19 +1,50 @@
 #include "server/receiver_options.h"
 
 #include <cstdlib>
-#include <string_view>
 
 namespace {
 
-bool parse_port(const std::string &text, int &port) {
+bool parse_number(const std::string &text, int low, int high, int &number) {
     if (text.empty() || text.size() > 5 ||
         text.find_first_not_of("0123456789") != std::string::npos)
         return false;
     const long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value < 1 || value > 65535)
+    if (value < low || value > high)
         return false;
-    port = static_cast<int>(value);
+    number = static_cast<int>(value);
     return true;
+}
+
+// Stores value into the option called name. False when the value is not acceptable.
+bool set_option(ReceiverOptions &options, const std::string &name, const std::string &value) {
+    if (name == "--port")
+        return parse_number(value, 1, 65535, options.port);
+    if (name == "--idle-timeout")
+        return parse_number(value, 1, 3600, options.idle_seconds);
+    if (name == "--deadline")
+        return parse_number(value, 1, 3600, options.deadline_seconds);
+    if (value.empty())
+        return false;
+    if (name == "--address")
+        options.address = value;
+    else if (name == "--database")
+        options.database = value;
+    else if (name == "--token-file")
+        options.token_file = value;
+    else if (name == "--name")
+        options.names.push_back(value);
+    else
+        options.trusted_proxy = value;
+    return true;
+}
+
+bool known_option(const std::string &name) {
+    for (const char *known : {"--address", "--port", "--database", "--token-file", "--name",
+                              "--trusted-proxy", "--idle-timeout", "--deadline"}) {
+        if (name == known)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -35,7 +66,7 @@ int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &o
             parsed.help = true;
             continue;
         }
-        if (name != "--address" && name != "--port" && name != "--database") {
+        if (!known_option(name)) {
             error = "unknown option: " + std::string(argv[i]);
             return options_invalid;
         }
@@ -46,26 +77,26 @@ int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &o
             }
             value = argv[++i];
         }
-        if (name == "--port" && !parse_port(value, parsed.port)) {
-            error = "bad port: " + value;
+        if (!set_option(parsed, name, value)) {
+            error = "bad value for " + name + ": " + value;
             return options_invalid;
         }
-        if ((name == "--address" || name == "--database") && value.empty()) {
-            error = "empty value for " + name;
-            return options_invalid;
-        }
-        if (name == "--address")
-            parsed.address = value;
-        else if (name == "--database")
-            parsed.database = value;
     }
     options = parsed;
     return 0;
 }
 
 const char *receiver_usage() {
-    return "usage: report-receiver [--address A] [--port N] [--database FILE]\n"
-           "  --address   address to listen on (default 127.0.0.1)\n"
-           "  --port      port to listen on (default 8080)\n"
-           "  --database  SQLite file of the reports (default ./reports.sqlite3)\n";
+    return "usage: report-receiver [options]\n"
+           "  --address A        address to listen on (default 127.0.0.1)\n"
+           "  --port N           port to listen on (default 8080)\n"
+           "  --database D       SQLite file (default ./reports.sqlite3), or a PostgreSQL\n"
+           "                     connection string or URI (postgresql://user@host/db)\n"
+           "  --token-file F     file holding the token that reading reports needs (mode 600);\n"
+           "                     without it reports can be posted but not read\n"
+           "  --name H           host name that reads may be addressed to; may repeat\n"
+           "                     (default: the listening address, and localhost on loopback)\n"
+           "  --trusted-proxy A  address of the reverse proxy whose X-Forwarded-For is believed\n"
+           "  --idle-timeout S   close a connection silent for S seconds (default 10)\n"
+           "  --deadline S       a request must arrive whole within S seconds (default 20)\n";
 }

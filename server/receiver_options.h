@@ -1,17 +1,23 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct ReceiverOptions {
     std::string address = "127.0.0.1";
     int port = 8080;
     std::string database = "reports.sqlite3";
+    std::string token_file;
+    std::vector<std::string> names;
+    std::string trusted_proxy;
+    int idle_seconds = 10;
+    int deadline_seconds = 20;
     bool help = false;
 };
 
 constexpr int options_invalid = -1;
 
-// Reads --address A, --port N, --database FILE (each also as --name=value) and --help.
+// Reads the options of receiver_usage() (each also as --name=value; --name may repeat).
 // 0, or options_invalid with error describing the first bad argument.
 int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &options,
                            std::string &error);

@@ -1,8 +1,8 @@
 // The report receiver's reading of a request and its JSON output, on arbitrary bytes.
 #include "fuzz_check.h"
 #include "report/report_request.h"
-#include "server/form_decoding.h"
-#include "server/json_text.h"
+#include "server/report/form_decoding.h"
+#include "server/report/json_text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

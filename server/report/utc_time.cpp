@@ -1,4 +1,4 @@
-#include "server/utc_time.h"
+#include "server/report/utc_time.h"
 
 #include <ctime>
 #include <iomanip>

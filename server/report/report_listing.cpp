@@ -1,9 +1,9 @@
-#include "server/report_listing.h"
+#include "server/report/report_listing.h"
 
-#include "server/json_text.h"
+#include "server/report/json_text.h"
 
-std::string reports_json(const std::vector<StoredReport> &reports) {
-    std::string out = "[";
+std::string reports_page_json(const std::vector<StoredReport> &reports, long long next) {
+    std::string out = "{\"reports\":[";
     for (std::size_t r = 0; r < reports.size(); ++r) {
         const StoredReport &report = reports[r];
         if (r > 0)
@@ -20,6 +20,8 @@ std::string reports_json(const std::vector<StoredReport> &reports) {
         }
         out += "]}";
     }
-    out += ']';
+    out += "],\"next\":";
+    out += next > 0 ? std::to_string(next) : "null";
+    out += '}';
     return out;
 }

@@ -1,4 +1,4 @@
-#include "server/json_text.h"
+#include "server/report/json_text.h"
 
 #include <cstdint>
 

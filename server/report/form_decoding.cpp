@@ -1,4 +1,4 @@
-#include "server/form_decoding.h"
+#include "server/report/form_decoding.h"
 
 namespace {
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What one request may take, so that no client, however slow, many or large, holds the server.
+struct HttpLimits {
+    unsigned connections = 1000;    // open at once, all clients
+    unsigned per_address = 64;      // open at once from one address; 0: no limit (behind a proxy)
+    unsigned idle_seconds = 10;     // a connection that sends nothing for this long is closed
+    unsigned deadline_seconds = 20; // a request's headers and body must arrive within this
+    std::size_t header_bytes = 32 * 1024; // request line and headers together
+    std::size_t body_bytes = 64 * 1024;
+    unsigned threads = 4; // event loops, each serving many connections
+};
+
+struct HttpRequest {
+    std::string method;
+    std::string path;  // without the query
+    std::string query; // raw, still percent-encoded; empty without '?'
+    std::string client;
+    std::function<std::string(const char *name)> header; // "" when absent
+};
+
+struct HttpResponse {
+    int status = 200;
+    std::string content_type = "text/plain; charset=utf-8";
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+using HttpHandler = std::function<void(const HttpRequest &, HttpResponse &)>;
+
+constexpr int http_start_failed = -1;
+
+// An event-driven HTTP/1.1 server: a few threads each poll many connections; requests on one
+// connection are answered in order. Every answer carries "Cache-Control: no-store" and
+// "X-Content-Type-Options: nosniff". One line per request goes to the access log, if any.
+class HttpServer {
+public:
+    // trusted_proxy: the one address whose X-Forwarded-For names the client; "" for none.
+    HttpServer(HttpLimits limits, HttpHandler handler, std::string trusted_proxy,
+               std::FILE *access_log);
+    ~HttpServer();
+    HttpServer(const HttpServer &) = delete;
+    HttpServer &operator=(const HttpServer &) = delete;
+
+    // Listens on address (IPv4 or IPv6, numeric) and port (0: any free port) and serves.
+    // The port, or http_start_failed.
+    int start(const std::string &address, int port);
+
+    // Closes every connection and stops serving. Safe to call more than once.
+    void stop();
+
+    bool running() const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};

@@ -1,0 +1,106 @@
+#include "server/http/read_access.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::size_t shortest_token = 16;
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The host of a Host header: "name", "name:port", "[v6]" or "[v6]:port".
+std::string host_name(const std::string &host) {
+    if (!host.empty() && host[0] == '[') {
+        const std::size_t close = host.find(']');
+        return close == std::string::npos ? std::string() : lower(host.substr(1, close - 1));
+    }
+    return lower(host.substr(0, host.find(':')));
+}
+
+// Compares in time that depends on the lengths only, so the token cannot be guessed byte by byte.
+bool same_secret(const std::string &given, const std::string &expected) {
+    if (given.size() != expected.size())
+        return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < given.size(); ++i)
+        difference |= static_cast<unsigned char>(given[i] ^ expected[i]);
+    return difference == 0;
+}
+
+void refuse(HttpResponse &response, int status, const char *text) {
+    response.status = status;
+    response.body = text;
+}
+
+} // namespace
+
+ReadAccess::ReadAccess(std::string token, std::vector<std::string> names)
+    : token_(std::move(token)) {
+    for (const std::string &name : names)
+        names_.push_back(host_name(name));
+}
+
+bool ReadAccess::own_host(const HttpRequest &request) const {
+    const std::string name = host_name(request.header("Host"));
+    return !name.empty() && std::find(names_.begin(), names_.end(), name) != names_.end();
+}
+
+bool ReadAccess::own_origin(const HttpRequest &request) const {
+    const std::string origin = lower(request.header("Origin"));
+    if (origin.empty())
+        return true;
+    const std::string host = lower(request.header("Host"));
+    return own_host(request) && (origin == "http://" + host || origin == "https://" + host);
+}
+
+int ReadAccess::check(const HttpRequest &request, HttpResponse &response) const {
+    if (!own_host(request)) {
+        refuse(response, 421, "ERROR: unknown host\n");
+        return access_refused;
+    }
+    if (!own_origin(request)) {
+        refuse(response, 403, "ERROR: foreign origin\n");
+        return access_refused;
+    }
+    const std::string authorization = request.header("Authorization");
+    const std::string scheme = "Bearer ";
+    if (token_.empty() || authorization.compare(0, scheme.size(), scheme) != 0 ||
+        !same_secret(authorization.substr(scheme.size()), token_)) {
+        refuse(response, 401, "ERROR: a valid token is needed\n");
+        response.headers.emplace_back("WWW-Authenticate", "Bearer");
+        return access_refused;
+    }
+    return 0;
+}
+
+int load_token(const std::string &file, std::string &token, std::string &error) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        error = "cannot read the token file " + file;
+        return access_refused;
+    }
+    if ((status.st_mode & 077) != 0) {
+        error = "the token file " + file + " must be readable by its owner only (chmod 600)";
+        return access_refused;
+    }
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string read = text.str();
+    while (!read.empty() && std::isspace(static_cast<unsigned char>(read.back())))
+        read.pop_back();
+    if (!in || read.size() < shortest_token || read.find_first_of(" \t\r\n") != std::string::npos) {
+        error = "the token in " + file + " must be one word of at least 16 characters";
+        return access_refused;
+    }
+    token = read;
+    return 0;
+}

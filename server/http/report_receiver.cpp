@@ -1,0 +1,132 @@
+#include "server/http/report_receiver.h"
+
+#include "server/http/read_access.h"
+#include "server/report/form_decoding.h"
+#include "server/report/report_keys.h"
+#include "server/report/report_listing.h"
+#include "server/report/utc_time.h"
+#include "server/store/report_store.h"
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+
+constexpr const char *report_path = "/connect/lorvask.php";
+constexpr int largest_page = 500;
+
+void answer(HttpResponse &response, int status, const char *text) {
+    response.status = status;
+    response.body = text;
+}
+
+// The value of a query parameter as a number in [low, high], or fallback when absent.
+bool query_number(const FormItems &query, const char *name, long long low, long long high,
+                  long long fallback, long long &value) {
+    value = fallback;
+    for (const auto &[key, text] : query) {
+        if (key != name)
+            continue;
+        char *end = nullptr;
+        value = std::strtoll(text.c_str(), &end, 10);
+        return !text.empty() && *end == '\0' && value >= low && value <= high;
+    }
+    return true;
+}
+
+bool form_content(const std::string &content_type) {
+    const std::string form = "application/x-www-form-urlencoded";
+    return content_type.compare(0, form.size(), form) == 0 &&
+           (content_type.size() == form.size() || content_type[form.size()] == ';');
+}
+
+} // namespace
+
+struct ReportReceiver::Impl {
+    ReportStore &store;
+    ReadAccess access;
+    HttpServer server;
+
+    Impl(ReportStore &s, ReceiverSettings settings)
+        : store(s), access(settings.token, settings.names),
+          server(
+              settings.limits, [this](const HttpRequest &q, HttpResponse &a) { route(q, a); },
+              settings.trusted_proxy, settings.access_log) {}
+
+    void route(const HttpRequest &request, HttpResponse &response);
+    void receive_report(const HttpRequest &request, HttpResponse &response);
+    void list_reports(const HttpRequest &request, HttpResponse &response);
+};
+
+void ReportReceiver::Impl::route(const HttpRequest &request, HttpResponse &response) {
+    if (request.path == report_path) {
+        if (request.method != "POST") {
+            response.headers.emplace_back("Allow", "POST");
+            return answer(response, 405, "ERROR: POST only\n");
+        }
+        return receive_report(request, response);
+    }
+    if (request.path == "/reports") {
+        if (request.method != "GET") {
+            response.headers.emplace_back("Allow", "GET");
+            return answer(response, 405, "ERROR: GET only\n");
+        }
+        if (access.check(request, response) != 0)
+            return;
+        return list_reports(request, response);
+    }
+    answer(response, 404, "ERROR: not found\n");
+}
+
+void ReportReceiver::Impl::receive_report(const HttpRequest &request, HttpResponse &response) {
+    // Posting needs no credential, but a page of another site may not post through a browser.
+    if (!access.own_origin(request))
+        return answer(response, 403, "ERROR: foreign origin\n");
+    if (!form_content(request.header("Content-Type")))
+        return answer(response, 400, "ERROR: a form is expected\n");
+    FormItems items;
+    if (decode_form(request.query, items) != 0)
+        return answer(response, 400, "ERROR: bad percent escape\n");
+    if (!is_service_report(items))
+        return answer(response, 400, "ERROR: not a service report\n");
+    const std::string received = utc_iso8601(std::chrono::system_clock::now());
+    if (store.add(received, request.client, items) < 0)
+        return answer(response, 500, "ERROR: not stored\n");
+    answer(response, 200, "OK");
+}
+
+void ReportReceiver::Impl::list_reports(const HttpRequest &request, HttpResponse &response) {
+    FormItems query;
+    long long limit = 0;
+    long long before = 0;
+    if (decode_form(request.query, query) != 0 ||
+        !query_number(query, "limit", 1, largest_page, 50, limit) ||
+        !query_number(query, "before", 1, (1LL << 62), 0, before))
+        return answer(response, 400, "ERROR: limit is 1 to 500, before a report id\n");
+    std::vector<StoredReport> reports;
+    if (store.page({before, static_cast<int>(limit)}, reports) != 0)
+        return answer(response, 500, "ERROR: not readable\n");
+    const long long next = static_cast<long long>(reports.size()) == limit ? reports.back().id : 0;
+    response.content_type = "application/json; charset=utf-8";
+    response.body = reports_page_json(reports, next);
+}
+
+ReportReceiver::ReportReceiver(ReportStore &store, ReceiverSettings settings)
+    : impl_(std::make_unique<Impl>(store, std::move(settings))) {}
+
+ReportReceiver::~ReportReceiver() {
+    stop();
+}
+
+int ReportReceiver::start(const std::string &address, int port) {
+    const int bound = impl_->server.start(address, port);
+    return bound < 0 ? receiver_start_failed : bound;
+}
+
+void ReportReceiver::stop() {
+    impl_->server.stop();
+}
+
+bool ReportReceiver::running() const {
+    return impl_->server.running();
+}

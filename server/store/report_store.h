@@ -1,0 +1,46 @@
+#pragma once
+
+#include "server/report/form_decoding.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+constexpr int store_open_failed = -1;
+constexpr int store_write_failed = -2;
+constexpr int store_read_failed = -3;
+
+struct StoredReport {
+    long long id = 0;
+    std::string received; // UTC, ISO-8601
+    std::string client;   // address of the sender
+    FormItems items;      // in the order they were sent
+};
+
+// One page of the listing, newest first: the reports with an id below `before` (0: from the
+// newest), at most `limit` of them.
+struct ReportPageRequest {
+    long long before = 0;
+    int limit = 50;
+};
+
+// Where the receiver keeps its reports. Safe to call from several threads at once; a read never
+// waits for a write to finish.
+class ReportStore {
+public:
+    virtual ~ReportStore() = default;
+
+    // Stores one report with all its items in one durable transaction. Its id (1 or more) once
+    // committed, or store_write_failed with nothing stored.
+    virtual long long add(const std::string &received, const std::string &client,
+                          const FormItems &items) = 0;
+
+    // One page of the stored reports, newest first. 0 or store_read_failed.
+    virtual int page(const ReportPageRequest &request, std::vector<StoredReport> &reports) = 0;
+};
+
+// Opens the store named by database: a PostgreSQL connection string or URI, else an SQLite file
+// (created, with its journal, readable by the owner only). The schema is created or upgraded.
+// 0 or store_open_failed, with error saying why.
+int open_report_store(const std::string &database, std::unique_ptr<ReportStore> &store,
+                      std::string &error);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+constexpr int sql_failed = -1;
+
+// A statement parameter: an integer or a text. Placeholders are written $1, $2, ... in both
+// databases' dialects.
+struct SqlValue {
+    SqlValue(long long number) : is_number(true), number(number) {}
+    SqlValue(std::string text) : text(std::move(text)) {}
+    SqlValue(const char *text) : text(text) {}
+
+    bool is_number = false;
+    long long number = 0;
+    std::string text;
+};
+
+using SqlRow = std::vector<std::string>; // every column as text, NULL as ""
+using SqlRows = std::vector<SqlRow>;
+
+enum class SqlDialect { sqlite, postgresql };
+
+// One connection to the database behind the store. Not thread-safe: the store serialises its use.
+class SqlConnection {
+public:
+    virtual ~SqlConnection() = default;
+
+    virtual SqlDialect dialect() const = 0;
+
+    // Runs one statement; its rows, if any, are appended to rows when given. 0 or sql_failed.
+    virtual int run(const std::string &sql, const std::vector<SqlValue> &params = {},
+                    SqlRows *rows = nullptr) = 0;
+
+    // Opens a transaction that holds the write lock from its start, so two writers never
+    // deadlock on an upgrade. 0 or sql_failed.
+    virtual int begin_write() = 0;
+
+    // The last failure as the database described it, for the operator's log.
+    virtual std::string last_error() const = 0;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "server/store/sql_connection.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A connection to one SQLite file. Statements are prepared once and kept.
+class SqliteConnection : public SqlConnection {
+public:
+    ~SqliteConnection() override;
+
+    // Opens (creating it readable by the owner only) the file in WAL mode with full sync, so a
+    // commit is on disk before it returns. A read-only connection never takes the write lock.
+    // 0 or sql_failed.
+    int open(const std::string &path, bool read_only);
+
+    SqlDialect dialect() const override { return SqlDialect::sqlite; }
+    int run(const std::string &sql, const std::vector<SqlValue> &params = {},
+            SqlRows *rows = nullptr) override;
+    int begin_write() override;
+    std::string last_error() const override;
+
+private:
+    sqlite3_stmt *prepared(const std::string &sql);
+    bool bind(sqlite3_stmt *statement, const std::vector<SqlValue> &params);
+
+    sqlite3 *db_ = nullptr;
+    std::map<std::string, sqlite3_stmt *> statements_;
+};

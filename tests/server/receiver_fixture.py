@@ -1,0 +1,151 @@
+"""The real report-receiver binary on loopback, and the clients the receiver tests use."""
+import os
+import socket
+import sqlite3
+import subprocess
+import tempfile
+import time
+import urllib.parse
+
+RECEIVER = os.environ["REPORT_RECEIVER"]
+REPORT_PATH = "/connect/lorvask.php"
+
+
+def report_keys():
+    """The keys of a service report after its leading empty item, in the tool's order."""
+    def numbered(prefix, *ranges):
+        return [f"{prefix}{n:02X}" for first, last in ranges for n in range(first, last + 1)]
+    return (["nome", "email", "telefone", "cep", "cpf", "cnpj", "cabo_comunicacao",
+             "painel_serial", "painel_versao_fw", "painel_versao_hw"]
+            + numbered("painel_event_0x", (0x01, 0x14), (0x21, 0x22))
+            + numbered("painel_param_0x", (0x08, 0x2C))
+            + ["drive_serial", "drive_versao_fw", "drive_versao_hw", "drive_motorizacao"]
+            + numbered("drive_event_0x", (0x01, 0x16), (0x21, 0x25), (0x31, 0x33))
+            + numbered("drive_param_0x", (0x08, 0x2C)))
+
+
+def report_items(name="Ana", **values):
+    items = [("", "")] + [(key, str(values.get(key, 0))) for key in report_keys()]
+    items[1] = ("nome", name)
+    return items
+
+
+def query_of(items):
+    return "&".join(urllib.parse.quote(k, safe="") + "=" + urllib.parse.quote(v.encode("utf-8", "surrogateescape"), safe="")
+                    for k, v in items)
+
+
+def post_request(query, content_type="application/x-www-form-urlencoded", extra=""):
+    body = b"x"
+    return (f"POST {REPORT_PATH}?{query} HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+            f"Content-Type: {content_type}\r\nContent-Length: {len(body)}\r\n{extra}\r\n"
+            ).encode() + body
+
+
+class Answers:
+    """The HTTP answers arriving on one socket, in order."""
+
+    def __init__(self, sock):
+        self.sock = sock
+        self.data = b""
+
+    def _fill(self, enough):
+        while not enough():
+            chunk = self.sock.recv(65536)
+            if not chunk:
+                raise ConnectionResetError
+            self.data += chunk
+
+    def next(self, deadline=10.0):
+        """(status, headers, body); status 0 when the connection ended or went silent."""
+        self.sock.settimeout(deadline)
+        try:
+            self._fill(lambda: b"\r\n\r\n" in self.data)
+            head, _, rest = self.data.partition(b"\r\n\r\n")
+            lines = head.decode("latin-1").split("\r\n")
+            headers = {k.lower(): v.strip() for k, _, v in (l.partition(":") for l in lines[1:])}
+            length = int(headers.get("content-length", "0"))
+            self.data = rest
+            self._fill(lambda: len(self.data) >= length)
+            body, self.data = self.data[:length], self.data[length:]
+            return int(lines[0].split()[1]), headers, body
+        except (ConnectionResetError, BrokenPipeError, socket.timeout):
+            return 0, {}, b""
+
+
+def read_answer(sock, deadline=10.0):
+    return Answers(sock).next(deadline)
+
+
+def exchange(port, request, source="127.0.0.1"):
+    with socket.create_connection(("127.0.0.1", port), timeout=10,
+                                  source_address=(source, 0)) as sock:
+        sock.sendall(request)
+        return read_answer(sock)
+
+
+def free_port():
+    with socket.socket() as sock:
+        sock.bind(("127.0.0.1", 0))
+        return sock.getsockname()[1]
+
+
+class Receiver:
+    """report-receiver on a free loopback port, its database and token in a folder of its own."""
+
+    def __init__(self, *args, folder=None, token_mode=0o600, database=None):
+        self.dir = folder or tempfile.mkdtemp(prefix="receiver-")
+        self.port = free_port()
+        self.token = "t0ken-" + os.urandom(12).hex()
+        self.token_file = os.path.join(self.dir, "token")
+        with open(self.token_file, "w") as f:
+            f.write(self.token + "\n")
+        os.chmod(self.token_file, token_mode)
+        self.database = database or os.path.join(self.dir, "reports.sqlite3")
+        self.log = open(os.path.join(self.dir, "access.log"), "w+")
+        self.process = subprocess.Popen(
+            [RECEIVER, "--port", str(self.port), "--database", self.database,
+             "--token-file", self.token_file, *args],
+            stdout=self.log, stderr=subprocess.PIPE)
+        for _ in range(200):
+            if self.process.poll() is not None:
+                break
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+                return
+            except OSError:
+                time.sleep(0.05)
+
+    def started(self):
+        return self.process.poll() is None
+
+    def post(self, items, **kw):
+        return exchange(self.port, post_request(query_of(items), **kw))
+
+    def get(self, target, token=None, host="127.0.0.1", origin=None):
+        headers = f"Host: {host}\r\n"
+        if token is not False:
+            headers += f"Authorization: Bearer {token or self.token}\r\n"
+        if origin:
+            headers += f"Origin: {origin}\r\n"
+        return exchange(self.port, f"GET {target} HTTP/1.1\r\n{headers}\r\n".encode())
+
+    def stored(self):
+        """(id, client, items) of every stored report, oldest first, read from the file itself."""
+        with sqlite3.connect(self.database) as db:
+            db.text_factory = bytes
+            heads = db.execute("SELECT id, client FROM reports ORDER BY id").fetchall()
+            return [(i, c.decode(), [(k.decode(), v.decode("utf-8", "surrogateescape"))
+                                     for k, v in db.execute(
+                                         "SELECT key, value FROM report_items WHERE report_id=?"
+                                         " ORDER BY position", (i,))])
+                    for i, c in heads]
+
+    def stop(self, sig=15, timeout=10):
+        if self.process.poll() is None:
+            self.process.send_signal(sig)
+        try:
+            return self.process.wait(timeout)
+        finally:
+            self.process.stderr.close()
+            self.log.close()
