@@ -139,15 +139,33 @@ private slots:
         QVERIFY(progress.maximums.isEmpty());
     }
 
+    // Chair B refuses what chair A answered: B is shown and reported with 0 there, not A's value.
+    void a_second_chair_is_not_taken_for_the_first() {
+        LocalReceiver receiver(new_database());
+        QVERIFY(receiver.ok());
+        ChairWindow chair;
+        fill_customer(chair);
+        chair.connect_chair(); // KRS
+        chair.click("btn_disconnect");
+        sim::refuse(sim::drive, 8, 9);
+        sim::refuse(sim::panel, 2, 0x21);
+        chair.connect_chair();
+        QCOMPARE(chair.label("info_motor"), QStringLiteral("KRT Standup"));
+        chair.click("btn_send");
+        const StoredReport before = receiver.reports().at(1);
+        QCOMPARE(item(before, "drive_param_0x09"), std::string("0"));
+        QCOMPARE(item(before, "drive_motorizacao"), std::string("KRT"));
+        QCOMPARE(item(before, "painel_event_0x21"), std::string("0"));
+    }
+
+    // No button leaves the connected look with the link down; should it drop all the same,
+    // Enviar turns the window back without talking to the chair.
     void a_lost_connection_switches_to_the_disconnected_look() {
         ChairWindow chair;
         fill_customer(chair);
         chair.connect_chair();
-        sim::set_silent(true);
-        chair.click("btn_disconnect"); // "Conexão perdida!", link back at 1
-        sim::set_silent(false);
+        Access::set_link_state(*chair.window, 1);
         sim::clear_record();
-        chair.answerer.clear();
         chair.click("btn_send");
         QCOMPARE(chair.answerer.texts(),
                  (QStringList{confirm_text(), QStringLiteral("Conexão perdida!")}));
