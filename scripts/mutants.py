@@ -29,16 +29,17 @@ def run(command, timeout=None):
 
 
 def test_programs():
-    """Each CTest test with the programs it runs: its command's first word, and for scripted
+    """Each CTest test with the programs of this build it runs: in its command, and for scripted
     tests the program named in its environment."""
     shown = json.loads(run(["ctest", "--test-dir", BUILD, "--show-only=json-v1"]).stdout)
     programs = {}
     for test in shown["tests"]:
-        paths = [test["command"][0]]
+        paths = list(test["command"])
         for prop in test.get("properties", []):
             if prop["name"] == "ENVIRONMENT":
                 paths += [v.split("=", 1)[1] for v in prop["value"] if "=/" in v]
-        programs[test["name"]] = [p for p in paths if os.path.isfile(p)]
+        programs[test["name"]] = [p for p in paths
+                                  if p.startswith(BUILD + os.sep) and os.path.isfile(p)]
     return programs
 
 
