@@ -22,4 +22,18 @@ constexpr const char *progress[] = {idle,
                                     sending_parameters,
                                     sending_report};
 
+// The customer's name and taxpayer labels, for a person and for a company.
+constexpr char person_name[] = "Nome";
+constexpr char company_name[] = "Razão Social";
+constexpr char person_taxpayer[] = "CPF";
+constexpr char company_taxpayer[] = "CNPJ";
+
+// The drive's serial number when it is not valid, and the widest identity the drive may show.
+constexpr char invalid_serial[] = "Serial Inválido";
+constexpr char widest_serial[] = "ABCDEF999999";
+constexpr char widest_versions[] = "255.255 / 255.255";
+
+// A CNPJ of the alphanumeric kind, whose letters are wider than the digits of the older one.
+constexpr char alphanumeric_cnpj[] = "12.ABC.345/01DE-35";
+
 } // namespace window_texts
