@@ -86,6 +86,7 @@ private:
     // fits its widget.
     void fit_font_to_texts();
     bool every_text_fits() const;
+    void set_point_size(qreal size);
 
     void show_connect_button();
     void show_disconnect_button();

@@ -6,6 +6,7 @@
 #include <QTextDocumentFragment>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -58,8 +59,9 @@ int width_needed(const QWidget *widget, const QString &text) {
                    .right() +
                1;
     }
-    const auto *label = qobject_cast<const QLabel *>(widget);
-    return contents.width() + 2 * (label->margin() + label->frameWidth());
+    if (const auto *label = qobject_cast<const QLabel *>(widget))
+        return contents.width() + 2 * (label->margin() + label->frameWidth());
+    return contents.width();
 }
 
 // The masked field's text when every place for a character holds the widest digit.
@@ -78,7 +80,31 @@ QString widest_masked_text(const QLineEdit *edit) {
 } // namespace
 
 bool Veltora_Motor::every_text_fits() const {
-    std::vector<std::pair<const QWidget *, QString>> shown;
+    using Shown = std::pair<const QWidget *, QString>;
+    const auto utf8 = [](const char *text) { return QString::fromUtf8(text); };
+    // What the widgets show only later, beside what they show now.
+    std::vector<Shown> shown = {
+        {ui->label_name, utf8(window_texts::person_name)},
+        {ui->label_name, utf8(window_texts::company_name)},
+        {ui->label_cpf_cnpj, utf8(window_texts::person_taxpayer)},
+        {ui->label_cpf_cnpj, utf8(window_texts::company_taxpayer)},
+        {ui->info_serial, utf8(window_texts::widest_serial)},
+        {ui->info_serial, utf8(window_texts::invalid_serial)},
+        {ui->info_versions, utf8(window_texts::widest_versions)},
+        {ui->user_cnpj, utf8(window_texts::alphanumeric_cnpj)},
+        {ui->user_cnpj, widest_masked_text(ui->user_cnpj)},
+        {ui->user_cpf, widest_masked_text(ui->user_cpf)},
+        {ui->user_phone, widest_masked_text(ui->user_phone)},
+        {ui->user_cep, widest_masked_text(ui->user_cep)},
+    };
+    std::transform(std::begin(window_texts::progress), std::end(window_texts::progress),
+                   std::back_inserter(shown), [&](const char *text) {
+                       return Shown{ui->progress_label, utf8(text)};
+                   });
+    for (int row = 0; row < ui->combo_motor->count(); ++row) {
+        shown.emplace_back(ui->combo_motor, ui->combo_motor->itemText(row));
+        shown.emplace_back(ui->info_motor, ui->combo_motor->itemText(row));
+    }
     for (const QWidget *widget : findChildren<QWidget *>()) {
         // The message boxes are windows of their own, laid out for their texts.
         if (widget->window() != this)
@@ -90,53 +116,48 @@ bool Veltora_Motor::every_text_fits() const {
         else if (const auto *box = qobject_cast<const QGroupBox *>(widget))
             shown.emplace_back(box, box->title());
     }
-    for (int row = 0; row < ui->combo_motor->count(); ++row) {
-        shown.emplace_back(ui->combo_motor, ui->combo_motor->itemText(row));
-        shown.emplace_back(ui->info_motor, ui->combo_motor->itemText(row));
-    }
-    for (const QLineEdit *edit : {ui->user_phone, ui->user_cpf, ui->user_cnpj, ui->user_cep})
-        shown.emplace_back(edit, widest_masked_text(edit));
-    for (const char *text : window_texts::progress)
-        shown.emplace_back(ui->progress_label, QString::fromUtf8(text));
-    const std::pair<const QWidget *, const char *> later[] = {
-        {ui->label_name, window_texts::person_name},
-        {ui->label_name, window_texts::company_name},
-        {ui->label_cpf_cnpj, window_texts::person_taxpayer},
-        {ui->label_cpf_cnpj, window_texts::company_taxpayer},
-        {ui->info_serial, window_texts::widest_serial},
-        {ui->info_serial, window_texts::invalid_serial},
-        {ui->info_versions, window_texts::widest_versions},
-        {ui->user_cnpj, window_texts::alphanumeric_cnpj},
-    };
-    for (const auto &[widget, text] : later)
-        shown.emplace_back(widget, QString::fromUtf8(text));
-    return std::all_of(shown.begin(), shown.end(), [](const auto &widget_text) {
+    return std::all_of(shown.begin(), shown.end(), [](const Shown &widget_text) {
         return width_needed(widget_text.first, widget_text.second) <= widget_text.first->width();
     });
 }
 
+// Gives every widget of the window, and the dialog itself, the same point size. Each widget gets it
+// set, not only the dialog: a widget with a style sheet keeps the size it was polished with.
+void Veltora_Motor::set_point_size(qreal size) {
+    for (QWidget *widget : findChildren<QWidget *>()) {
+        if (widget->window() != this)
+            continue;
+        QFont sized = widget->font();
+        sized.setPointSizeF(size);
+        widget->setFont(sized);
+    }
+    QFont sized = font();
+    sized.setPointSizeF(size);
+    setFont(sized);
+}
+
 // The layout is fixed in pixels, so the platform's font is kept only where every text fits at
-// it; otherwise the whole window takes the largest point size below it at which they all do.
+// it; otherwise the whole window takes the largest size below it, in half points, at which they
+// all do, found by halving the range down to the smallest readable size.
 void Veltora_Motor::fit_font_to_texts() {
     // The bold of the drive's labels comes from their style sheets, which take effect on polish.
     ensurePolished();
+    if (every_text_fits())
+        return;
     const qreal dpi = logicalDpiY();
-    qreal size = font().pointSizeF();
-    if (size <= 0)
-        size = font().pixelSize() * 72.0 / dpi;
-    while (!every_text_fits() && (size - point_step) * dpi / 72.0 >= smallest_pixels) {
-        size -= point_step;
-        // Set on each widget, not only on the dialog: a widget with a style sheet keeps the size
-        // it was polished with.
-        for (QWidget *widget : findChildren<QWidget *>()) {
-            if (widget->window() != this)
-                continue;
-            QFont smaller = widget->font();
-            smaller.setPointSizeF(size);
-            widget->setFont(smaller);
+    const qreal platform =
+        font().pointSizeF() > 0 ? font().pointSizeF() : font().pixelSize() * 72.0 / dpi;
+    const int steps = static_cast<int>((platform - smallest_pixels * 72.0 / dpi) / point_step);
+    int fitting = std::max(steps, 0); // the smallest size is kept even if some text does not fit
+    for (int low = 1, high = steps; low <= high;) {
+        const int middle = (low + high) / 2;
+        set_point_size(platform - middle * point_step);
+        if (every_text_fits()) {
+            fitting = middle;
+            high = middle - 1;
+        } else {
+            low = middle + 1;
         }
-        QFont smaller = font();
-        smaller.setPointSizeF(size);
-        setFont(smaller);
     }
+    set_point_size(platform - fitting * point_step);
 }
