@@ -1,7 +1,7 @@
 // A whole service, played on the real window against the simulated chair and the local report
-// receiver, for machines without a display: fills the customer form, connects, picks a
-// motorization, runs the service, prints every step and what the receiver stored, and saves a
-// screenshot. Exits 0 only when the whole service succeeded.
+// receiver, on a display or offscreen on machines without one: fills the customer form, connects,
+// picks a motorization, runs the service, prints every step and what the receiver stored, and saves
+// a screenshot. Exits 0 only when the whole service succeeded.
 #include "modal_answerer.h"
 #include "report/report_request.h"
 #include "ui/veltora_motor.h"
@@ -19,6 +19,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -169,7 +170,10 @@ int walk(const QString &screenshot, const QString &token_file) {
     const bool stored = print_stored(stored_reports(token_file));
 
     if (!screenshot.isEmpty()) {
-        const bool saved = window.grab().save(screenshot);
+        // What the display itself holds of the window, not a fresh rendering of its widgets, once
+        // the last changes have reached it.
+        QTest::qWait(200);
+        const bool saved = window.screen()->grabWindow(window.winId()).save(screenshot);
         say(QStringLiteral("6. Screenshot: %1%2").arg(screenshot, saved ? "" : " (not saved)"));
     }
     const bool succeeded = done && stored;

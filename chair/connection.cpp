@@ -1,6 +1,7 @@
 #include "link/cable.h"
 #include "link/exchanges.h"
 #include "ui/veltora_motor.h"
+#include "ui/window_texts.h"
 #include "ui_veltora_motor.h"
 
 #include <algorithm>
@@ -111,7 +112,7 @@ void Veltora_Motor::settle_link(int result, int state_on_success,
 
 int Veltora_Motor::connect_chair() {
     emit set_progressbar_maximum(0);
-    emit set_progressbar_text(QStringLiteral("Conectando ..."));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::connecting));
     const int result = open_connection(cable, link_state);
     settle_link(result, 2, chair_failure_message());
     // A new connection may be to another chair: nothing the last one held may stand in for a
@@ -120,16 +121,16 @@ int Veltora_Motor::connect_chair() {
         *panel_data = make_panel_data();
         *drive_data = make_drive_data();
     }
-    emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::idle));
     emit set_progressbar_maximum(100);
     return result;
 }
 
 int Veltora_Motor::disconnect_chair() {
-    emit set_progressbar_text(QStringLiteral("Desconectando ..."));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::disconnecting));
     const int result = close_connection(cable, link_state);
     // The cable stays open after the chair has been let go.
     settle_link(result, 1, QStringLiteral("Conexão perdida!"));
-    emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::idle));
     return result;
 }

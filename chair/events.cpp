@@ -1,11 +1,12 @@
 #include "chair/item_transfer.h"
 #include "link/exchanges.h"
 #include "ui/veltora_motor.h"
+#include "ui/window_texts.h"
 
 int Veltora_Motor::load_events() {
     emit set_progressbar_maximum(
         static_cast<int>(panel_data->events.size() + drive_data->events.size()));
-    emit set_progressbar_text(QStringLiteral("Carregando Eventos ..."));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::loading_events));
     const std::function<void(int)> progress = [this](int done) {
         emit set_progressbar_value(done);
     };
@@ -31,7 +32,7 @@ int Veltora_Motor::load_events() {
 // Only the drive's log is cleared; the panel's is kept as it is.
 int Veltora_Motor::clear_events() {
     emit set_progressbar_maximum(static_cast<int>(drive_data->events.size()));
-    emit set_progressbar_text(QStringLiteral("Limpando Eventos ..."));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::clearing_events));
     const std::function<void(int)> progress = [this](int done) {
         emit set_progressbar_value(done);
     };

@@ -2,12 +2,13 @@
 #include "chair/item_transfer.h"
 #include "link/exchanges.h"
 #include "ui/veltora_motor.h"
+#include "ui/window_texts.h"
 #include "ui_veltora_motor.h"
 
 int Veltora_Motor::load_parameters() {
     emit set_progressbar_maximum(
         static_cast<int>(panel_data->params.size() + drive_data->params.size()));
-    emit set_progressbar_text(QStringLiteral("Carregando Parâmetros ..."));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::loading_parameters));
     const std::function<void(int)> progress = [this](int done) {
         emit set_progressbar_value(done);
     };
@@ -28,7 +29,7 @@ int Veltora_Motor::load_parameters() {
 
 int Veltora_Motor::send_parameters() {
     emit set_progressbar_maximum(static_cast<int>(selected_profile->size()));
-    emit set_progressbar_text(QStringLiteral("Enviando Parâmetros ..."));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::sending_parameters));
     const std::function<void(int)> progress = [this](int done) {
         emit set_progressbar_value(done);
     };
@@ -51,7 +52,8 @@ int Veltora_Motor::send_parameters() {
 
 void Veltora_Motor::show_drive_identity() {
     const QString serial = serial_text(*drive_data);
-    ui->info_serial->setText(serial_is_valid(serial) ? serial : QStringLiteral("Serial Inválido"));
+    ui->info_serial->setText(
+        serial_is_valid(serial) ? serial : QString::fromUtf8(window_texts::invalid_serial));
     ui->info_versions->setText(version_text(param_or_zero(*drive_data, 5)) + QStringLiteral(" / ") +
                                version_text(param_or_zero(*drive_data, 4)));
     recognise_motorization();

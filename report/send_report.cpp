@@ -3,6 +3,7 @@
 #include "report/report_request.h"
 #include "report/report_wait.h"
 #include "ui/veltora_motor.h"
+#include "ui/window_texts.h"
 #include "ui_veltora_motor.h"
 
 #include <QEventLoop>
@@ -24,7 +25,7 @@ bool answer_accepts(const QByteArray &answer) {
 } // namespace
 
 int Veltora_Motor::send_report() {
-    emit set_progressbar_text(QStringLiteral("Enviando relatório ..."));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::sending_report));
     emit set_progressbar_maximum(0);
     run_on_gui_thread([this] { ui->main_frame->setEnabled(false); });
 

@@ -2,6 +2,7 @@
 
 #include "link/cable.h"
 #include "ui/fatal_stop.h"
+#include "ui/window_texts.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -27,7 +28,7 @@ void Veltora_Motor::show_message(const QString &text) {
 void Veltora_Motor::reset_progress() {
     emit set_progressbar_maximum(100);
     emit set_progressbar_value(0);
-    emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::idle));
 }
 
 void Veltora_Motor::fatal_stop() {

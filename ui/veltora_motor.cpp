@@ -46,6 +46,7 @@ Veltora_Motor::Veltora_Motor(QWidget *parent)
     connect(this, &Veltora_Motor::set_progressbar_maximum, ui->progress_bar,
             &QProgressBar::setMaximum);
     connect(this, &Veltora_Motor::set_progressbar_text, ui->progress_label, &QLabel::setText);
+    fit_font_to_texts();
 }
 
 Veltora_Motor::~Veltora_Motor() {

@@ -82,6 +82,12 @@ private:
     // Resets the progress area to idle after a job.
     void reset_progress();
 
+    // Gives the window the largest font, up to the platform's, at which every text it can show
+    // fits its widget.
+    void fit_font_to_texts();
+    bool every_text_fits() const;
+    void set_point_size(qreal size);
+
     void show_connect_button();
     void show_disconnect_button();
     void enable_chair_boxes();
