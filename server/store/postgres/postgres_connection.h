@@ -12,7 +12,10 @@ struct pg_conn;
 // transaction at the first failure.
 class PostgresConnection : public SqlConnection {
 public:
+    PostgresConnection() = default;
     ~PostgresConnection() override;
+    PostgresConnection(const PostgresConnection &) = delete;
+    PostgresConnection &operator=(const PostgresConnection &) = delete;
 
     // Connects to the database named by a libpq connection string or URI. A read-only connection
     // sees each transaction as one snapshot and never writes. 0 or sql_failed.
