@@ -44,7 +44,9 @@ void Veltora_Motor::on_btn_connect_clicked() {
     ui->main_frame->setEnabled(false);
     if (link_state == 0)
         find_cable();
-    if (link_state == 1) {
+    // At 2 an earlier connect stopped after the connection was opened: the chair may have been
+    // switched off and on since, so the connection is opened anew and everything read again.
+    if (link_state != 0) {
         if (run_job(&Veltora_Motor::connect_chair) == 0 &&
             run_job(&Veltora_Motor::load_events) == 0 &&
             run_job(&Veltora_Motor::load_parameters) == 0) {
@@ -69,11 +71,12 @@ void Veltora_Motor::on_btn_disconnect_clicked() {
     ui->main_frame->setEnabled(false);
     emit set_progressbar_maximum(0);
     if (link_state == 2) {
-        if (run_job(&Veltora_Motor::disconnect_chair) == 0) {
-            show_connect_button();
-            disable_chair_boxes();
-            clear_chair_info();
-        }
+        // Whether the chair let go or the job has told why it could not, the link is below 2
+        // now, so the window offers Conectar again instead of a button that does nothing.
+        run_job(&Veltora_Motor::disconnect_chair);
+        show_connect_button();
+        disable_chair_boxes();
+        clear_chair_info();
     } else if (link_state == 0) {
         show_message(no_cable_message());
     }
@@ -111,6 +114,12 @@ int Veltora_Motor::connect_chair() {
     emit set_progressbar_text(QStringLiteral("Conectando ..."));
     const int result = open_connection(cable, link_state);
     settle_link(result, 2, chair_failure_message());
+    // A new connection may be to another chair: nothing the last one held may stand in for a
+    // value this one refuses.
+    if (result == exchange_ok) {
+        *panel_data = make_panel_data();
+        *drive_data = make_drive_data();
+    }
     emit set_progressbar_text(QStringLiteral("Veltora Zazurad"));
     emit set_progressbar_maximum(100);
     return result;

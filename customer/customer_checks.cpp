@@ -1,3 +1,4 @@
+#include "customer/customer_mode.h"
 #include "customer/field_checks.h"
 #include "ui/veltora_motor.h"
 
@@ -27,9 +28,11 @@ bool Veltora_Motor::validate_cnpj(const QString &text) {
     return field_checks::validate_cnpj(text);
 }
 
-// Looks only at what the form shows now, not at the values last accepted and stored.
+// Looks only at what the form shows now, not at the values last accepted and stored; of the two
+// taxpayer fields only the one the chosen mode shows counts.
 bool Veltora_Motor::validate_user_data() {
-    return field_checks::validate_user_data(ui->user_name->text(), ui->user_email->text(),
-                                            ui->user_phone->text(), ui->user_cpf->text(),
-                                            ui->user_cnpj->text(), ui->user_cep->text());
+    return field_checks::validate_user_data(
+        ui->user_name->text(), ui->user_email->text(), ui->user_phone->text(),
+        is_company(customer_type) ? ui->user_cnpj->text() : ui->user_cpf->text(),
+        is_company(customer_type), ui->user_cep->text());
 }

@@ -13,6 +13,10 @@ inline QString person_type() {
 inline QString company_type() {
     return QStringLiteral("Pessoa Juridica");
 }
+// Anything but the person type, even an unexpected stored text, is a company.
+inline bool is_company(const QString &customer_type) {
+    return customer_type != person_type();
+}
 
 // Puts the form in company mode (CNPJ, "Razão Social") or person mode (CPF, "Nome"). The hidden
 // taxpayer field keeps its text.

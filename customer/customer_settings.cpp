@@ -43,8 +43,7 @@ void Veltora_Motor::load_user_data() {
     ui->user_cnpj->setText(customer_cnpj);
     ui->user_cep->setText(customer_cep);
 
-    // Anything but the person type, even an unexpected text, opens company mode.
-    show_customer_mode(*ui, customer_type != person_type());
+    show_customer_mode(*ui, is_company(customer_type));
 
     const QString bold = QStringLiteral("QLabel { font-weight: bold; }");
     ui->info_motor->setStyleSheet(bold);

@@ -107,19 +107,20 @@ bool validate_cnpj(const QString &text) {
 }
 
 bool validate_user_data(const QString &name, const QString &email, const QString &phone,
-                        const QString &cpf, const QString &cnpj, const QString &cep) {
+                        const QString &taxpayer, bool company, const QString &cep) {
     const QString simple_name = name.simplified();
     const QString simple_email = email.simplified();
     const QString simple_phone = phone.simplified();
-    const QString simple_cpf = cpf.simplified();
-    const QString simple_cnpj = cnpj.simplified();
+    const QString simple_taxpayer = taxpayer.simplified();
     const QString simple_cep = cep.simplified();
     if (!validate_name(simple_name) || !validate_email(simple_email) ||
         !validate_phone(digits_only(simple_phone)))
         return false;
-    if (!validate_cpf(digits_only(simple_cpf)) && !validate_cnpj(cnpj_characters(simple_cnpj)))
-        return false;
-    return validate_cep(digits_only(simple_cep));
+    // The other kind's number, hidden in its field, belongs to an earlier customer as likely as
+    // not: it never stands in for this one's.
+    const bool taxpayer_ok = company ? validate_cnpj(cnpj_characters(simple_taxpayer))
+                                     : validate_cpf(digits_only(simple_taxpayer));
+    return taxpayer_ok && validate_cep(digits_only(simple_cep));
 }
 
 } // namespace field_checks

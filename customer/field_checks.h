@@ -25,9 +25,10 @@ bool validate_cpf(const QString &text);
 // characters the same.
 bool validate_cnpj(const QString &text);
 
-// The whole form, given the six fields' texts as shown: name, e-mail, telephone, then a valid CPF
-// or else a valid CNPJ, then CEP; the first failing field decides.
+// The whole form, given the fields' texts as shown: name, e-mail, telephone, then the taxpayer
+// number of the chosen kind (a CNPJ for a company, else a CPF), then CEP; the first failing field
+// decides.
 bool validate_user_data(const QString &name, const QString &email, const QString &phone,
-                        const QString &cpf, const QString &cnpj, const QString &cep);
+                        const QString &taxpayer, bool company, const QString &cep);
 
 } // namespace field_checks

@@ -1,3 +1,4 @@
+#include "customer/customer_mode.h"
 #include "report/report_items.h"
 #include "report/report_request.h"
 #include "report/report_wait.h"
@@ -27,8 +28,15 @@ int Veltora_Motor::send_report() {
     emit set_progressbar_maximum(0);
     run_on_gui_thread([this] { ui->main_frame->setEnabled(false); });
 
-    const ReportCustomer customer{customer_name, customer_email, customer_phone,
-                                  customer_cep,  customer_cpf,   customer_cnpj};
+    // Only the chosen kind's taxpayer number is sent: the other is whatever an earlier customer
+    // left in its hidden field.
+    const bool company = is_company(customer_type);
+    const ReportCustomer customer{customer_name,
+                                  customer_email,
+                                  customer_phone,
+                                  customer_cep,
+                                  company ? QString() : customer_cpf,
+                                  company ? customer_cnpj : QString()};
     const QUrl url =
         report_url(build_report_items(customer, cable_product_id, *panel_data, *drive_data));
     QNetworkRequest request(url);

@@ -56,7 +56,7 @@ int run(int argc, char **argv) {
     settings.names = options.names.empty() ? default_names(options.address) : options.names;
     settings.trusted_proxy = options.trusted_proxy;
     // Behind a proxy every connection comes from the proxy's address.
-    settings.limits.per_address = options.trusted_proxy.empty() ? 64 : 0;
+    settings.limits.per_address = options.trusted_proxy.empty() ? HttpLimits().per_address : 0;
     settings.limits.idle_seconds = static_cast<unsigned>(options.idle_seconds);
     settings.limits.deadline_seconds = static_cast<unsigned>(options.deadline_seconds);
     settings.access_log = stdout;

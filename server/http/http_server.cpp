@@ -124,7 +124,7 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, RequestState &sta
         state.body_size += *upload_size;
         *upload_size = 0;
         if (state.body_size > limits.body_bytes) {
-            state.status = "413";
+            state.status = "too-large"; // cut off: no answer is sent
             return MHD_NO;
         }
         return MHD_YES;
@@ -197,9 +197,8 @@ void on_request_done(void *cls, MHD_Connection *connection, void **request_conte
         // Refused by the server library itself (headers too large, bad request line, ...).
         const MHD_ConnectionInfo *info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
-        status = info != nullptr && code == MHD_REQUEST_TERMINATED_COMPLETED_OK
-                     ? std::to_string(info->http_status)
-                     : ending_text(code);
+        status = info != nullptr && info->http_status != 0 ? std::to_string(info->http_status)
+                                                           : ending_text(code);
     }
     const MHD_ConnectionInfo *fd_info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);

@@ -10,13 +10,13 @@
 
 // What one request may take, so that no client, however slow, many or large, holds the server.
 struct HttpLimits {
-    unsigned connections = 1000;    // open at once, all clients
-    unsigned per_address = 64;      // open at once from one address; 0: no limit (behind a proxy)
+    unsigned connections = 2000;    // open at once, all clients
+    unsigned per_address = 256;     // open at once from one address; 0: no limit (behind a proxy)
     unsigned idle_seconds = 10;     // a connection that sends nothing for this long is closed
     unsigned deadline_seconds = 20; // a request's headers and body must arrive within this
     std::size_t header_bytes = 32 * 1024; // request line and headers together
     std::size_t body_bytes = 64 * 1024;
-    unsigned threads = 4; // event loops, each serving many connections
+    unsigned threads = 8; // event loops, each serving many connections
 };
 
 struct HttpRequest {

@@ -1,9 +1,13 @@
 #include "server/store/sql_report_store.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
 namespace {
+
+// Reports committed in one transaction at most; the rest wait for the next.
+constexpr std::size_t largest_batch = 64;
 
 // All items of a report in one statement: one round trip whatever the database.
 std::string items_insert_sql(std::size_t count) {
@@ -28,15 +32,48 @@ SqlReportStore::SqlReportStore(std::unique_ptr<SqlConnection> writer,
 
 long long SqlReportStore::add(const std::string &received, const std::string &client,
                               const FormItems &items) {
-    std::lock_guard<std::mutex> lock(write_mutex_);
-    if (writer_->begin_write() != 0)
-        return store_write_failed;
-    const long long id = insert(received, client, items);
-    if (id < 0 || writer_->run("COMMIT") != 0) {
-        writer_->run("ROLLBACK");
-        return store_write_failed;
+    Pending mine{received, client, items};
+    std::unique_lock<std::mutex> lock(queue_mutex_);
+    queue_.push_back(&mine);
+    while (!mine.done) {
+        if (writing_) {
+            written_.wait(lock);
+            continue;
+        }
+        // No commit under way, and this report still waits: write everything queued so far.
+        writing_ = true;
+        const std::size_t count = std::min(queue_.size(), largest_batch);
+        const std::vector<Pending *> batch(queue_.begin(), queue_.begin() + count);
+        queue_.erase(queue_.begin(), queue_.begin() + count);
+        lock.unlock();
+        write(batch);
+        lock.lock();
+        for (Pending *pending : batch)
+            pending->done = true;
+        writing_ = false;
+        written_.notify_all();
     }
-    return id;
+    return mine.id;
+}
+
+void SqlReportStore::write(const std::vector<Pending *> &batch) {
+    if (writer_->begin_write() != 0)
+        return;
+    std::vector<long long> ids;
+    for (const Pending *pending : batch) {
+        ids.push_back(insert(pending->received, pending->client, pending->items));
+        if (ids.back() < 0) {
+            writer_->run("ROLLBACK");
+            return;
+        }
+    }
+    if (writer_->run("COMMIT") != 0) {
+        // Whether it reached the disk is unknown: none of them is acknowledged.
+        writer_->run("ROLLBACK");
+        return;
+    }
+    for (std::size_t i = 0; i < batch.size(); ++i)
+        batch[i]->id = ids[i];
 }
 
 long long SqlReportStore::insert(const std::string &received, const std::string &client,

@@ -3,11 +3,13 @@
 #include "server/store/report_store.h"
 #include "server/store/sql_connection.h"
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
 // The store over any SQL database: one connection for writes and one for reads, each used by one
-// thread at a time, so a read never waits behind a commit.
+// thread at a time, so a read never waits behind a commit. Reports that arrive while a commit is
+// on its way to disk are committed together in the next transaction: one sync for many senders.
 class SqlReportStore : public ReportStore {
 public:
     SqlReportStore(std::unique_ptr<SqlConnection> writer, std::unique_ptr<SqlConnection> reader);
@@ -17,12 +19,25 @@ public:
     int page(const ReportPageRequest &request, std::vector<StoredReport> &reports) override;
 
 private:
+    struct Pending {
+        const std::string &received;
+        const std::string &client;
+        const FormItems &items;
+        long long id = store_write_failed;
+        bool done = false;
+    };
+
+    void write(const std::vector<Pending *> &batch);
     long long insert(const std::string &received, const std::string &client,
                      const FormItems &items);
     int read_page(const ReportPageRequest &request, std::vector<StoredReport> &reports);
 
-    std::mutex write_mutex_;
-    std::unique_ptr<SqlConnection> writer_;
+    std::mutex queue_mutex_;
+    std::condition_variable written_;
+    std::vector<Pending *> queue_;
+    bool writing_ = false;
+    std::unique_ptr<SqlConnection> writer_; // used by the one thread that is writing
+
     std::mutex read_mutex_;
     std::unique_ptr<SqlConnection> reader_;
 };

@@ -36,7 +36,7 @@ private:
 private slots:
     void a_second_instance_is_refused_while_the_first_runs() {
         QProcess first;
-        start(first, QStringLiteral("close:3000"));
+        start(first, QStringLiteral("close:stdin"));
         wait_until_locked();
 
         QProcess second;
@@ -45,6 +45,8 @@ private slots:
         QCOMPARE(QString::fromUtf8(second.readAllStandardOutput()),
                  QStringLiteral("box: Não é possível abrir mais de uma instância da aplicação!\n"));
         QCOMPARE(first.state(), QProcess::Running);
+        first.write("close\n");
+        first.closeWriteChannel();
         finish(first, 0);
 
         // Once the first has closed normally, a new one starts.

@@ -1,6 +1,7 @@
 // The tool itself, started by the instance tests in a process of its own. A start-up hook plays
 // the user: it prints and answers every message box, and does what VELTORA_PROBE asks:
 //   close:N   close the window after N ms
+//   close:stdin  close the window when the test writes a line to the probe's input
 //   fatal     connect to the simulated chair, then meet a result no connection job expects
 //   hold      stay open until killed
 #include "app/application.h"
@@ -10,9 +11,11 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -30,7 +33,15 @@ void play_user() {
         std::fflush(stdout);
     });
     const QString task = qEnvironmentVariable("VELTORA_PROBE");
-    if (task.startsWith(QLatin1String("close:"))) {
+    if (task == QLatin1String("close:stdin")) {
+        // Closed on the test's word, not after a delay that a loaded machine may outlast.
+        auto *input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, qApp);
+        QObject::connect(input, &QSocketNotifier::activated, qApp, [input] {
+            input->setEnabled(false);
+            if (Veltora_Motor *window = main_window())
+                window->close();
+        });
+    } else if (task.startsWith(QLatin1String("close:"))) {
         QTimer::singleShot(task.mid(6).toInt(), qApp, [] {
             if (Veltora_Motor *window = main_window())
                 window->close();

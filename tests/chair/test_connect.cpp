@@ -106,35 +106,42 @@ private slots:
         const int calls = calls_until_drive_parameter(35);
         ChairWindow chair;
         sim::refuse(sim::drive, 8, 30);
-        DeviceData &drive = Access::drive_data(*chair.window);
-        drive.params[30] = 777;
-        drive.params[40] = 888;
         sim::unplug_after(calls);
         chair.connect_chair();
         QCOMPARE(chair.answerer.texts(),
                  QStringList{QStringLiteral("Falha ao carregar os parâmetros!")});
-        QCOMPARE(drive.params[30], 777u); // refused: kept, no message of its own
-        QCOMPARE(drive.params[34], sim::param(sim::drive, 34));
-        QCOMPARE(drive.params[40], 888u);
+        const DeviceData &drive = Access::drive_data(*chair.window);
+        QCOMPARE(drive.params.at(30), 0u); // refused: no message of its own
+        QCOMPARE(drive.params.at(34), sim::param(sim::drive, 34));
+        QCOMPARE(drive.params.at(40), 0u);
         QVERIFY(chair.looks_disconnected());
         QCOMPARE(chair.label("progress_label"), QStringLiteral("Veltora Zazurad"));
         QCOMPARE(chair.widget<QProgressBar>("progress_bar")->maximum(), 100);
     }
 
-    void a_failed_event_read_stops_the_connect() {
-        const int calls = calls_until_events_done() - 40;
+    void a_chair_silent_during_the_reading_connects_at_the_next_press() {
         ChairWindow chair;
-        sim::unplug_after(calls);
+        // Switched off at the ninth drive event and on again once the reading has given up (the
+        // progress goes back to 0); set from the job's own thread, so exactly then.
+        const auto off = QObject::connect(
+            chair.window.get(), &Veltora_Motor::set_progressbar_value, chair.window.get(),
+            [](int done) { sim::set_silent(done == 30); }, Qt::DirectConnection);
         chair.connect_chair();
+        QObject::disconnect(off);
         QCOMPARE(chair.answerer.texts(),
                  QStringList{QStringLiteral("Falha ao carregar os eventos!")});
-        QVERIFY(chair.looks_disconnected());
-        // The link stays up; a second press finds it connected and asks for the cable.
         QCOMPARE(Access::link_state(*chair.window), 2);
+        QVERIFY(chair.looks_disconnected());
+
+        // The next press opens the connection anew on the open cable.
+        sim::clear_record();
         chair.answerer.clear();
         chair.connect_chair();
-        QCOMPARE(chair.answerer.texts(),
-                 QStringList{QStringLiteral("Cabo de comunicação USB não encontrado!")});
+        QCOMPARE(chair.answerer.texts(), QStringList());
+        QCOMPARE(sim::count_calls("ftdi_usb_open"), 0);
+        QCOMPARE(int(sim::written_frames().front()[0]), 0);
+        QVERIFY(chair.looks_connected());
+        QCOMPARE(Access::drive_data(*chair.window).params, sim::params(sim::drive));
     }
 
     void firmware_too_new_locks_the_service_for_the_rest_of_the_run() {
@@ -183,20 +190,30 @@ private slots:
         QVERIFY(chair.looks_connected());
     }
 
-    void a_lost_chair_on_disconnect_keeps_the_connected_look() {
+    // Whether the chair stops answering or the cable fails, Conectar takes over and works, also
+    // under the firmware lock.
+    void a_failed_disconnect_leaves_a_working_connect() {
         ChairWindow chair;
+        sim::set_param(sim::drive, 5, 0x0300);
         chair.connect_chair();
         sim::set_silent(true);
         chair.click("btn_disconnect");
-        QCOMPARE(chair.answerer.texts(), QStringList{QStringLiteral("Conexão perdida!")});
+        sim::set_silent(false);
         QCOMPARE(Access::link_state(*chair.window), 1);
+        QVERIFY(chair.looks_disconnected());
+        chair.connect_chair();
         QVERIFY(chair.looks_connected());
 
-        // With the link at 1 a further press changes nothing and tells nothing.
-        chair.answerer.clear();
+        sim::fail_writes(20);
         chair.click("btn_disconnect");
-        QCOMPARE(chair.answerer.texts(), QStringList());
+        QCOMPARE(Access::link_state(*chair.window), 0);
+        QVERIFY(chair.looks_disconnected());
+        chair.connect_chair();
         QVERIFY(chair.looks_connected());
+        const QString locked = "Versão de Firmware incompatível. Utilize o Veltora Zazurad 2.0!";
+        QCOMPARE(chair.answerer.texts(),
+                 (QStringList{locked, "Conexão perdida!", locked,
+                              "Falha ao estabelecer a conecão com a cadeira!", locked}));
     }
 
     void closing_the_window_tells_the_chair_and_closes_the_cable() {

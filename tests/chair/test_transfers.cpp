@@ -151,17 +151,6 @@ private slots:
         QCOMPARE(events.at(5), defaults.at(5));
         QCOMPARE(chair.label("progress_label"), QStringLiteral("Veltora Zazurad"));
     }
-
-    void a_refused_event_read_keeps_its_value() {
-        ChairWindow chair;
-        sim::refuse(sim::panel, 2, 0x21);
-        Access::panel_data(*chair.window).events[0x21] = 99;
-        sim::set_event(sim::drive, 0x31, 44);
-        chair.connect_chair();
-        QCOMPARE(chair.answerer.texts(), QStringList());
-        QCOMPARE(int(Access::panel_data(*chair.window).events[0x21]), 99);
-        QCOMPARE(int(Access::drive_data(*chair.window).events[0x31]), 44);
-    }
 };
 
 QTEST_MAIN(TestTransfers)

@@ -34,7 +34,6 @@ private slots:
     void half_filled_masked_fields_store_nothing();
     void modes();
     void stored_values_fill_the_form();
-    void whole_form_reads_what_the_fields_show();
 };
 
 void CustomerFormTest::first_run_writes_the_seven_keys_under_the_tool_identity() {
@@ -178,24 +177,6 @@ void CustomerFormTest::stored_values_fill_the_form() {
             QCOMPARE(kept[i](*window), values[i]);
         }
     }
-}
-
-// The send button's check sees the fields as they are, hidden ones included, not the store.
-void CustomerFormTest::whole_form_reads_what_the_fields_show() {
-    auto window = open_window();
-    const QString typed[] = {"Ana", "ana@loja.com.br", "11987654321", "", "", "01001000"};
-    for (int index : {0, 1, 2, 5})
-        type_and_enter(field(*window, field_names[index]), typed[index]);
-    QVERIFY(!Access::validate_user_data(*window));
-    type_and_enter(field(*window, "user_cnpj"), QStringLiteral("12ABC34501DE35"));
-    QVERIFY(Access::validate_user_data(*window));
-
-    find<QRadioButton>(*window, "radio_company")->click();
-    field(*window, "user_cnpj")->clear();
-    type_and_enter(field(*window, "user_cpf"), QStringLiteral("52998224725"));
-    QVERIFY(Access::validate_user_data(*window));
-    type_and_enter(field(*window, "user_email"), QStringLiteral("ana@loja"));
-    QVERIFY(!Access::validate_user_data(*window));
 }
 
 QTEST_MAIN(CustomerFormTest)

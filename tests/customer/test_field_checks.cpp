@@ -76,30 +76,34 @@ void FieldChecksTest::field() {
 
 void FieldChecksTest::whole_form_data() {
     QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<bool>("company");
     QTest::addColumn<bool>("accepted");
-    // Name, e-mail, telephone, CPF, CNPJ, CEP as the fields show them; each row changes one.
-    const QStringList good{"  Ana   Souza ", " ana@loja.com.br ",  "(11) 987654321",
-                           "123.456.789-09", "12.ABC.345/01DE-35", "01001-000"};
-    const auto row = [&good](const char *name, const QMap<int, QString> &changes, bool accepted) {
+    // Name, e-mail, telephone, the mode's taxpayer number, CEP as the fields show them.
+    const QStringList good{"  Ana   Souza ", " ana@loja.com.br ", "(11) 987654321",
+                           "123.456.789-09", "01001-000"};
+    const auto row = [&good](const char *name, int index, const QString &text, bool company,
+                             bool accepted) {
         QStringList fields = good;
-        for (auto change = changes.begin(); change != changes.end(); ++change)
-            fields[change.key()] = change.value();
-        QTest::newRow(name) << fields << accepted;
+        if (index >= 0)
+            fields[index] = text;
+        QTest::newRow(name) << fields << company << accepted;
     };
-    row("CPF with bad CNPJ", {{4, "11.222.333/0001-80"}}, true);
-    row("CNPJ with empty CPF", {{3, "..-"}}, true);
-    row("digit CNPJ with bad CPF", {{3, "123.456.789-00"}, {4, "11.222.333/0001-81"}}, true);
-    row("both bad", {{3, "123.456.789-00"}, {4, "11.222.333/0001-80"}}, false);
-    row("blank name", {{0, "   "}}, false);
-    row("bad e-mail", {{1, "ana@loja"}}, false);
-    row("bad phone", {{2, "(20) 12345678"}}, false);
-    row("bad CEP", {{5, "00100-000"}}, false);
+    row("person, CPF", -1, {}, false, true);
+    row("company, CPF", -1, {}, true, false);
+    row("company, CNPJ", 3, "12.ABC.345/01DE-35", true, true);
+    row("person, CNPJ", 3, "11.222.333/0001-81", false, false);
+    row("company, bad CNPJ", 3, "11.222.333/0001-80", true, false);
+    row("blank name", 0, "   ", false, false);
+    row("bad e-mail", 1, "ana@loja", false, false);
+    row("bad phone", 2, "(20) 12345678", false, false);
+    row("bad CEP", 4, "00100-000", false, false);
 }
 
 void FieldChecksTest::whole_form() {
     QFETCH(QStringList, fields);
+    QFETCH(bool, company);
     QFETCH(bool, accepted);
-    QCOMPARE(validate_user_data(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]),
+    QCOMPARE(validate_user_data(fields[0], fields[1], fields[2], fields[3], company, fields[4]),
              accepted);
 }
 

@@ -173,13 +173,17 @@ void check_whole_form(const QString &text) {
     for (int i = 0; i < 6; ++i) {
         simple.push_back(fields.at(i).simplified());
     }
-    const bool expected =
-        validate_name(simple[0]) && validate_email(simple[1]) &&
-        validate_phone(digits_only(simple[2])) &&
-        (validate_cpf(digits_only(simple[3])) || validate_cnpj(cnpj_characters(simple[4]))) &&
-        validate_cep(digits_only(simple[5]));
-    FUZZ_CHECK(validate_user_data(fields.at(0), fields.at(1), fields.at(2), fields.at(3),
-                                  fields.at(4), fields.at(5)) == expected);
+    // Fields 3 and 4 are the CPF and the CNPJ; each mode looks at its own only.
+    for (const bool company : {false, true}) {
+        const bool expected = validate_name(simple[0]) && validate_email(simple[1]) &&
+                              validate_phone(digits_only(simple[2])) &&
+                              (company ? validate_cnpj(cnpj_characters(simple[4]))
+                                       : validate_cpf(digits_only(simple[3]))) &&
+                              validate_cep(digits_only(simple[5]));
+        FUZZ_CHECK(validate_user_data(fields.at(0), fields.at(1), fields.at(2),
+                                      fields.at(company ? 4 : 3), company,
+                                      fields.at(5)) == expected);
+    }
 }
 
 void check_text(const QString &text) {

@@ -83,8 +83,8 @@ private slots:
                                       "x+%20@y.org" + QString(244, QChar('+')),
                                       "%41%zz #frag?x",
                                       " lead trail ",
-                                      "a\tb\nc\"'<>\\",
-                                      "99.999.999/9999-99"};
+                                      "a\tb\nc\"'<>\\/",
+                                      ""};
         auto w = open_window(customer);
         DeviceData &panel = Access::panel_data(*w);
         DeviceData &drive = Access::drive_data(*w);
