@@ -46,6 +46,7 @@ int PostgresConnection::open(const std::string &database, bool read_only) {
 bool PostgresConnection::connected() {
     if (PQstatus(conn_) != CONNECTION_OK) {
         session_ready_ = false;
+        statements_.clear();
         PQreset(conn_);
         if (PQstatus(conn_) != CONNECTION_OK) {
             error_ = "no connection: " + without_newline(PQerrorMessage(conn_));
@@ -75,6 +76,23 @@ int PostgresConnection::run(const std::string &sql, const std::vector<SqlValue> 
     return sql_failed;
 }
 
+// The name of sql's prepared statement, prepared now if it is new; nullptr when it cannot be.
+const std::string *PostgresConnection::prepared(const std::string &sql,
+                                                const std::vector<Oid> &types) {
+    const auto found = statements_.find(sql);
+    if (found != statements_.end())
+        return &found->second;
+    const std::string name = "s" + std::to_string(statements_.size());
+    PGresult *result =
+        PQprepare(conn_, name.c_str(), sql.c_str(), static_cast<int>(types.size()), types.data());
+    const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
+    if (!done)
+        error_ = without_newline(result != nullptr ? PQresultErrorMessage(result)
+                                                   : PQerrorMessage(conn_));
+    PQclear(result);
+    return done ? &statements_.emplace(sql, name).first->second : nullptr;
+}
+
 int PostgresConnection::execute(const std::string &sql, const std::vector<SqlValue> &params,
                                 SqlRows *rows) {
     std::vector<std::string> numbers;
@@ -97,8 +115,11 @@ int PostgresConnection::execute(const std::string &sql, const std::vector<SqlVal
     // warning, and one that ends a failed transaction with ROLLBACK: neither committed anything.
     const bool commit = sql == "COMMIT";
     const bool committable = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
-    PGresult *result = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()),
-                                    types.data(), values.data(), nullptr, nullptr, 0);
+    const std::string *statement = prepared(sql, types);
+    if (statement == nullptr)
+        return sql_failed;
+    PGresult *result = PQexecPrepared(conn_, statement->c_str(), static_cast<int>(values.size()),
+                                      values.data(), nullptr, nullptr, 0);
     const ExecStatusType status = PQresultStatus(result);
     std::string failure;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {

@@ -2,11 +2,13 @@
 
 #include "server/store/sql_connection.h"
 
+#include <map>
 #include <string>
 
 struct pg_conn;
 
-// A connection to a PostgreSQL database through libpq. When the server drops it (a restart, a
+// A connection to a PostgreSQL database through libpq. Statements are prepared once and kept.
+// When the server drops it (a restart, a
 // failover), the call that meets the loss fails, so its caller answers with an error, and the
 // next call connects anew; a transaction cut off by the loss is gone, so a caller stops its
 // transaction at the first failure.
@@ -29,10 +31,12 @@ public:
 
 private:
     bool connected();
+    const std::string *prepared(const std::string &sql, const std::vector<unsigned> &types);
     int execute(const std::string &sql, const std::vector<SqlValue> &params, SqlRows *rows);
 
     pg_conn *conn_ = nullptr;
     bool read_only_ = false;
     bool session_ready_ = false;
+    std::map<std::string, std::string> statements_; // their names, on this connection only
     std::string error_;
 };
