@@ -91,16 +91,13 @@ def exchange(port, request, source="127.0.0.1"):
 
 
 def free_port():
-    """A free port below the ephemeral range: no client socket takes it before the receiver binds
-    it (a client connecting to it while nothing listens could even get it as its own)."""
-    with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
-        ephemeral = int(f.read().split()[0])
+    """A free port below Linux's ephemeral ones, so no client socket takes it before the receiver
+    binds it (one connecting there while nothing listens could even be given it as its own)."""
     for _ in range(100):
-        port = random.randrange(10000, ephemeral)
         with socket.socket() as sock:
             try:
-                sock.bind(("127.0.0.1", port))
-                return port
+                sock.bind(("127.0.0.1", random.randrange(10000, 32768)))
+                return sock.getsockname()[1]
             except OSError:
                 pass
     raise OSError("no free port")
@@ -112,8 +109,7 @@ class SqliteStore:
     def start(self):
         pass
 
-    def stop(self):
-        pass
+    stop = start
 
     def database(self, folder):
         return os.path.join(folder, "reports.sqlite3")
@@ -135,15 +131,13 @@ class PostgresStore:
     name = "postgresql"
 
     def start(self):
-        found = subprocess.run(["pg_config", "--bindir"], capture_output=True, text=True)
-        candidates = [found.stdout.strip()] + sorted(glob.glob("/usr/lib/postgresql/*/bin"))
-        self.bin = next(d for d in candidates if os.path.exists(os.path.join(d, "pg_ctl")))
+        found = subprocess.run(["pg_config", "--bindir"], capture_output=True, text=True).stdout
+        self.bin = next(d for d in [found.strip()] + glob.glob("/usr/lib/postgresql/*/bin")
+                        if os.path.exists(f"{d}/pg_ctl"))
         self.as_owner = ["runuser", "-u", "postgres", "--"] if os.geteuid() == 0 else []
-        self.dir = tempfile.mkdtemp(prefix="postgres-")
+        self.dir, self.port, self.databases = tempfile.mkdtemp(prefix="postgres-"), free_port(), 0
         if self.as_owner:
             shutil.chown(self.dir, "postgres")
-        self.port = free_port()
-        self.databases = 0
         atexit.register(self.stop)
         self.run("initdb", "-D", f"{self.dir}/data", "-U", "postgres", "-A", "trust", "-E", "UTF8",
                  "--no-sync")
@@ -153,7 +147,7 @@ class PostgresStore:
         self.ctl("start")
 
     def run(self, program, *args):
-        subprocess.run(self.as_owner + [os.path.join(self.bin, program), *args], check=True,
+        subprocess.run(self.as_owner + [f"{self.bin}/{program}", *args], check=True,
                        timeout=60, stdout=subprocess.DEVNULL)
 
     def ctl(self, *args):
