@@ -34,9 +34,8 @@ def tearDownModule():
 
 
 def post_under_load(ports, during, senders=8):
-    """Posts reports named sender-number from the senders, each to the ports in turn, while
-    during() runs. (sent at, name, status) of every answer; a sender stops at a refused
-    connection."""
+    """(sent at, name, status) of each report posted by the senders to the ports in turn while
+    during() runs; a sender stops at a refused connection."""
     answers = []
     stop = threading.Event()
 
@@ -253,18 +252,13 @@ class UnderAbuse(unittest.TestCase):
 
 
 class UnderLoad(unittest.TestCase):
-    def setUp(self):
-        self.receivers = []
-
-    def tearDown(self):
-        for receiver in self.receivers:
-            receiver.stop(signal.SIGKILL)
-
     def start(self, count):
         """count receivers started at once on one new database."""
         database = STORE.database(tempfile.mkdtemp(prefix="receiver-"))
         with ThreadPoolExecutor(count) as pool:
-            self.receivers += pool.map(lambda _: Receiver(database=database), range(count))
+            self.receivers = list(pool.map(lambda _: Receiver(database=database), range(count)))
+        for receiver in self.receivers:
+            self.addCleanup(receiver.stop, signal.SIGKILL)
         self.assertTrue(all(r.started() for r in self.receivers))
         return database
 
