@@ -1,22 +1,48 @@
+#include "server/store/postgres/postgres_connection.h"
 #include "server/store/report_store.h"
 #include "server/store/schema.h"
 #include "server/store/sql_report_store.h"
 #include "server/store/sqlite/sqlite_connection.h"
 
-int open_report_store(const std::string &database, std::unique_ptr<ReportStore> &store,
-                      std::string &error) {
-    auto writer = std::make_unique<SqliteConnection>();
-    auto reader = std::make_unique<SqliteConnection>();
+namespace {
+
+// A libpq URI, or a key=value connection string ("host=db dbname=reports"); anything else is
+// a file name.
+bool names_postgresql(const std::string &database) {
+    if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0)
+        return true;
+    const std::size_t key_end = database.find_first_not_of("abcdefghijklmnopqrstuvwxyz_");
+    return key_end > 0 && key_end != std::string::npos &&
+           database.find_first_not_of(' ', key_end) == database.find('=', key_end);
+}
+
+// A writer that creates or upgrades the schema, and a reader. where names the database in
+// messages: never the connection string, which may hold a password.
+template <class Connection>
+int open_sql_store(const std::string &database, const std::string &where,
+                   std::unique_ptr<ReportStore> &store, std::string &error) {
+    auto writer = std::make_unique<Connection>();
+    auto reader = std::make_unique<Connection>();
     if (writer->open(database, false) != 0) {
-        error = "cannot open " + database + ": " + writer->last_error();
+        error = "cannot open " + where + ": " + writer->last_error();
         return store_open_failed;
     }
     if (upgrade_schema(*writer, error) != 0)
         return store_open_failed;
     if (reader->open(database, true) != 0) {
-        error = "cannot open " + database + " for reading: " + reader->last_error();
+        error = "cannot open " + where + " for reading: " + reader->last_error();
         return store_open_failed;
     }
     store = std::make_unique<SqlReportStore>(std::move(writer), std::move(reader));
     return 0;
+}
+
+} // namespace
+
+int open_report_store(const std::string &database, std::unique_ptr<ReportStore> &store,
+                      std::string &error) {
+    if (names_postgresql(database))
+        return open_sql_store<PostgresConnection>(database, "the PostgreSQL database", store,
+                                                  error);
+    return open_sql_store<SqliteConnection>(database, database, store, error);
 }

@@ -3,6 +3,7 @@
 #include "report/report_request.h"
 #include "server/report/form_decoding.h"
 #include "server/report/json_text.h"
+#include "server/report/utf8_text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -259,6 +260,13 @@ void check_json(std::string_view text) {
         ascii_out += static_cast<std::uint8_t>(c) < 0x80 ? 1 : 0;
     }
     FUZZ_CHECK(ascii_in == ascii_out);
+
+    // What the receiver stores is text every database holds, and lists as the raw bytes would.
+    const std::string stored = utf8_text(text);
+    FUZZ_CHECK(valid_utf8(stored) && stored.find('\0') == std::string::npos);
+    std::string listed;
+    FUZZ_CHECK(unescape(json_string(stored), listed));
+    FUZZ_CHECK(text.find('\0') != std::string_view::npos || listed == read_back);
 
     // A JSON reader of its own agrees.
     const QByteArray document = "[" + QByteArray::fromStdString(literal) + "]";

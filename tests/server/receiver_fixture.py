@@ -1,5 +1,11 @@
-"""The real report-receiver binary on loopback, and the clients the receiver tests use."""
+"""The real report-receiver binary on loopback, the store it writes to, and the clients the
+receiver tests use."""
+import atexit
+import glob
+import json
 import os
+import random
+import shutil
 import socket
 import sqlite3
 import subprocess
@@ -85,9 +91,95 @@ def exchange(port, request, source="127.0.0.1"):
 
 
 def free_port():
-    with socket.socket() as sock:
-        sock.bind(("127.0.0.1", 0))
-        return sock.getsockname()[1]
+    """A free port below Linux's ephemeral ones, so no client socket takes it before the receiver
+    binds it (one connecting there while nothing listens could even be given it as its own)."""
+    for _ in range(100):
+        with socket.socket() as sock:
+            try:
+                sock.bind(("127.0.0.1", random.randrange(10000, 32768)))
+                return sock.getsockname()[1]
+            except OSError:
+                pass
+    raise OSError("no free port")
+
+
+class SqliteStore:
+    name = "sqlite"
+
+    def start(self):
+        pass
+
+    stop = start
+
+    def database(self, folder):
+        return os.path.join(folder, "reports.sqlite3")
+
+    def stored(self, database):
+        """(id, client, items) of every stored report, oldest first, read from the file itself,
+        which must be sound."""
+        with sqlite3.connect(database) as db:
+            assert db.execute("PRAGMA integrity_check").fetchone()[0] == "ok"
+            heads = db.execute("SELECT id, client FROM reports ORDER BY id").fetchall()
+            return [(i, c, db.execute("SELECT key, value FROM report_items WHERE report_id=?"
+                                      " ORDER BY position", (i,)).fetchall())
+                    for i, c in heads]
+
+
+class PostgresStore:
+    """A PostgreSQL server of the tests' own, in a temporary folder on a free port, run as the
+    user postgres when the tests run as root; a new database for each receiver."""
+    name = "postgresql"
+
+    def start(self):
+        found = subprocess.run(["pg_config", "--bindir"], capture_output=True, text=True).stdout
+        self.bin = next(d for d in [found.strip()] + glob.glob("/usr/lib/postgresql/*/bin")
+                        if os.path.exists(f"{d}/pg_ctl"))
+        self.as_owner = ["runuser", "-u", "postgres", "--"] if os.geteuid() == 0 else []
+        self.dir, self.port, self.databases = tempfile.mkdtemp(prefix="postgres-"), free_port(), 0
+        if self.as_owner:
+            shutil.chown(self.dir, "postgres")
+        atexit.register(self.stop)
+        self.run("initdb", "-D", f"{self.dir}/data", "-U", "postgres", "-A", "trust", "-E", "UTF8",
+                 "--no-sync")
+        with open(f"{self.dir}/data/postgresql.conf", "a") as conf:
+            conf.write(f"port = {self.port}\nlisten_addresses = '127.0.0.1'\n"
+                       f"unix_socket_directories = '{self.dir}'\nfsync = off\n")
+        self.ctl("start")
+
+    def run(self, program, *args):
+        subprocess.run(self.as_owner + [f"{self.bin}/{program}", *args], check=True,
+                       timeout=60, stdout=subprocess.DEVNULL)
+
+    def ctl(self, *args):
+        self.run("pg_ctl", "-D", f"{self.dir}/data", "-l", f"{self.dir}/log", "-w", *args)
+
+    def stop(self):
+        if os.path.exists(f"{self.dir}/data/postmaster.pid"):
+            self.ctl("stop", "-m", "immediate")
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def database(self, folder):
+        self.databases += 1
+        name = f"reports{self.databases}"
+        self.rows(f"postgresql://postgres@127.0.0.1:{self.port}/postgres", f"CREATE DATABASE {name}")
+        return f"postgresql://postgres@127.0.0.1:{self.port}/{name}"
+
+    def rows(self, database, sql):
+        out = subprocess.run(["psql", "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-d",
+                              database, "-c", sql], check=True, timeout=60,
+                             capture_output=True, text=True).stdout
+        return [tuple(line.split("|")) for line in out.splitlines()]
+
+    def stored(self, database):
+        items = ("SELECT COALESCE(json_agg(json_build_array(key, value) ORDER BY position), '[]')"
+                 " FROM report_items WHERE report_id = r.id")
+        reports = self.rows(database, f"SELECT COALESCE(json_agg(json_build_array(id, client,"
+                                      f" ({items})) ORDER BY id), '[]') FROM reports r")
+        return [(i, c, [tuple(item) for item in items])
+                for i, c, items in json.loads(reports[0][0])]
+
+
+STORE = PostgresStore() if os.environ.get("RECEIVER_STORE") == "postgresql" else SqliteStore()
 
 
 class Receiver:
@@ -101,7 +193,7 @@ class Receiver:
         with open(self.token_file, "w") as f:
             f.write(self.token + "\n")
         os.chmod(self.token_file, token_mode)
-        self.database = database or os.path.join(self.dir, "reports.sqlite3")
+        self.database = database or STORE.database(self.dir)
         self.log = open(os.path.join(self.dir, "access.log"), "w+")
         self.process = subprocess.Popen(
             [RECEIVER, "--port", str(self.port), "--database", self.database,
@@ -131,15 +223,7 @@ class Receiver:
         return exchange(self.port, f"GET {target} HTTP/1.1\r\n{headers}\r\n".encode())
 
     def stored(self):
-        """(id, client, items) of every stored report, oldest first, read from the file itself."""
-        with sqlite3.connect(self.database) as db:
-            db.text_factory = bytes
-            heads = db.execute("SELECT id, client FROM reports ORDER BY id").fetchall()
-            return [(i, c.decode(), [(k.decode(), v.decode("utf-8", "surrogateescape"))
-                                     for k, v in db.execute(
-                                         "SELECT key, value FROM report_items WHERE report_id=?"
-                                         " ORDER BY position", (i,))])
-                    for i, c in heads]
+        return STORE.stored(self.database)
 
     def stop(self, sig=15, timeout=10):
         if self.process.poll() is None:

@@ -1,4 +1,6 @@
-"""The report receiver as a maker runs it: the real binary, real sockets, the real database file."""
+"""The report receiver as a maker runs it: the real binary, real sockets, a real database: an
+SQLite file, or with RECEIVER_STORE=postgresql a PostgreSQL server of the tests' own, which runs
+the cases that depend on the store."""
 import json
 import os
 import select
@@ -10,11 +12,54 @@ import tempfile
 import threading
 import time
 import unittest
+from concurrent.futures import ThreadPoolExecutor
 
-from receiver_fixture import (REPORT_PATH, Answers, Receiver, exchange, post_request, query_of,
-                              read_answer, report_items)
+from receiver_fixture import (REPORT_PATH, STORE, Answers, Receiver, exchange, post_request,
+                              query_of, read_answer, report_items)
 
-HOSTILE = "José \"da\" Silva\\ + & = % # <script>\x01\n\udcff😀"
+HOSTILE = "José \"da\" Silva\\ + & = % # <script>\x01\n\x00\udcff😀"
+# Bytes that are not UTF-8, and NUL, are stored and listed as U+FFFD.
+AS_STORED = HOSTILE.replace("\x00", "\ufffd").replace("\udcff", "\ufffd")
+
+once = unittest.skipUnless(STORE.name == "sqlite", "independent of the store: run with SQLite")
+postgresql_only = unittest.skipUnless(STORE.name == "postgresql", "a fault of PostgreSQL's own")
+
+
+def setUpModule():
+    STORE.start()
+
+
+def tearDownModule():
+    STORE.stop()
+
+
+def post_under_load(ports, during, senders=8):
+    """(sent at, name, status) of each report posted by the senders to the ports in turn while
+    during() runs; a sender stops at a refused connection."""
+    answers = []
+    stop = threading.Event()
+
+    def sender(n):
+        for k in range(5000):
+            started = time.monotonic()
+            try:
+                status, _, body = exchange(ports[(n + k) % len(ports)],
+                                           post_request(query_of(report_items(f"{n}-{k}"))))
+            except OSError:
+                return
+            answers.append((started, f"{n}-{k}", 200 if body == b"OK" else status))
+            if stop.is_set():
+                return
+    threads = [threading.Thread(target=sender, args=(n,)) for n in range(senders)]
+    for thread in threads:
+        thread.start()
+    try:
+        during()
+    finally:
+        stop.set()
+        for thread in threads:
+            thread.join(30)
+    return answers
 
 
 class StoringAndReading(unittest.TestCase):
@@ -33,6 +78,7 @@ class StoringAndReading(unittest.TestCase):
             self.assertEqual((status, body), (200, b"OK"))
             self.assertEqual(headers["cache-control"], "no-store")
             self.assertEqual(headers["x-content-type-options"], "nosniff")
+        sent[0][1] = ("nome", AS_STORED)
         self.assertEqual([s[2] for s in self.receiver.stored()], sent)
         self.assertEqual({s[1] for s in self.receiver.stored()}, {"127.0.0.1"})
 
@@ -46,10 +92,7 @@ class StoringAndReading(unittest.TestCase):
         status, _, body = self.receiver.get(f"/reports?limit=2&before={first['next']}")
         last = json.loads(body)
         self.assertIsNone(last["next"])
-        # Bytes that are not UTF-8 are kept in the store and listed as U+FFFD.
-        self.assertEqual(last["reports"][0]["items"][1][1], HOSTILE.replace("\udcff", "\ufffd"))
-        self.assertEqual([list(i) for i in last["reports"][0]["items"][2:]],
-                         [list(i) for i in sent[0][2:]])
+        self.assertEqual([tuple(i) for i in last["reports"][0]["items"]], sent[0])
         for bad in ("limit=0", "limit=501", "limit=x", "before=-1"):
             self.assertEqual(self.receiver.get("/reports?" + bad)[0], 400, bad)
 
@@ -62,6 +105,7 @@ class StoringAndReading(unittest.TestCase):
         self.assertRegex(log, r"\d\d\.\d{3}Z 127\.0\.0\.1 POST /connect/lorvask\.php 200 2 [\d.]+ms\n")
         self.assertEqual(log.count("\n"), 3 + 2 + 4)
 
+    @once
     def test_only_service_reports_are_stored(self):
         items = report_items()
         swapped = items[:2] + [items[3], items[2]] + items[4:]
@@ -84,6 +128,7 @@ class StoringAndReading(unittest.TestCase):
             self.assertNotEqual(body, b"OK", name)
         self.assertEqual(self.receiver.stored(), [])
 
+    @once
     def test_reading_needs_the_token_the_own_host_and_no_foreign_origin(self):
         port = self.receiver.port
         cases = [({"token": False}, 401), ({"token": "wrong-" + self.receiver.token}, 401),
@@ -100,9 +145,11 @@ class StoringAndReading(unittest.TestCase):
             self.assertEqual(mode, 0o600, name)
 
 
+@once
 class Starting(unittest.TestCase):
     def test_refuses_unsafe_or_bad_settings(self):
-        for args, kw in ((["--port", "0"], {}), (["--verbose"], {}), ([], {"token_mode": 0o644})):
+        for args, kw in ((["--port", "0"], {}), (["--verbose"], {}), ([], {"token_mode": 0o644}),
+                         (["--database", "postgresql://postgres@127.0.0.1:1/none"], {})):
             receiver = Receiver(*args, **kw)
             self.assertNotEqual(receiver.stop(), 0, (args, kw))
 
@@ -127,6 +174,7 @@ class Starting(unittest.TestCase):
             self.assertGreaterEqual(db.execute("SELECT MAX(version) FROM schema_version").fetchone()[0], 1)
 
 
+@once
 class UnderAbuse(unittest.TestCase):
     """Attackers come from 127.0.0.2 and up; the technician's post from 127.0.0.1."""
 
@@ -202,32 +250,65 @@ class UnderAbuse(unittest.TestCase):
         self.assertEqual([s[2][1][1] for s in self.receiver.stored()], ["Ana", "Second"])
         self.assert_real_post_goes_through()
 
-    def test_kill_under_load_loses_no_acknowledged_report(self):
-        acknowledged = []
 
-        def sender(n):
-            for k in range(1000):
-                try:
-                    status, _, body = self.receiver.post(report_items(f"{n}-{k}"))
-                except OSError:
-                    return
-                if status == 200 and body == b"OK":
-                    acknowledged.append(f"{n}-{k}")
-        threads = [threading.Thread(target=sender, args=(n,)) for n in range(8)]
-        for thread in threads:
-            thread.start()
-        time.sleep(1.5)
-        self.receiver.process.kill()
-        for thread in threads:
-            thread.join(30)
-        stored = {items[1][1]: items for _, _, items in self.receiver.stored()}
+class UnderLoad(unittest.TestCase):
+    def start(self, count):
+        """count receivers started at once on one new database."""
+        database = STORE.database(tempfile.mkdtemp(prefix="receiver-"))
+        with ThreadPoolExecutor(count) as pool:
+            self.receivers = list(pool.map(lambda _: Receiver(database=database), range(count)))
+        for receiver in self.receivers:
+            self.addCleanup(receiver.stop, signal.SIGKILL)
+        self.assertTrue(all(r.started() for r in self.receivers))
+        return database
+
+    def assert_stored_once(self, database, answers):
+        """Every report answered OK is stored whole, once."""
+        stored = {}
+        for _, _, items in STORE.stored(database):
+            stored.setdefault(items[1][1], []).append(items)
+        acknowledged = [name for _, name, status in answers if status == 200]
         self.assertGreater(len(acknowledged), 50)
         for name in acknowledged:
-            self.assertEqual(stored.get(name), report_items(name))
-        with sqlite3.connect(self.receiver.database) as db:
-            self.assertEqual(db.execute("PRAGMA integrity_check").fetchone()[0], "ok")
+            self.assertEqual(stored.get(name), [report_items(name)], name)
+
+    def test_kill_under_load_loses_no_acknowledged_report(self):
+        database = self.start(1)
+        answers = post_under_load([self.receivers[0].port],
+                                  lambda: (time.sleep(1.5), self.receivers[0].process.kill()))
+        self.assert_stored_once(database, answers)
+
+    @postgresql_only
+    def test_two_receivers_on_one_database_ride_out_its_restart(self):
+        """Both store every acknowledged report once and list them alike; while the database
+        restarts they answer 500, and afterwards they store again by themselves."""
+        database = self.start(2)
+        times = {}
+
+        def restart():
+            time.sleep(1)
+            times["stopping"] = time.monotonic()
+            STORE.ctl("stop", "-m", "fast")
+            time.sleep(1)
+            STORE.ctl("start")
+            times["started"] = time.monotonic()
+            time.sleep(1)
+        answers = post_under_load([r.port for r in self.receivers], restart)
+        self.assertEqual({status for _, _, status in answers}, {200, 500})
+        self.assertIn(500, [status for sent, _, status in answers
+                            if times["stopping"] < sent < times["started"]])
+        self.assertEqual({status for sent, _, status in answers if sent > times["started"]}, {200})
+        self.assert_stored_once(database, answers)
+        pages = [json.loads(r.get("/reports?limit=500")[2])["reports"] for r in self.receivers]
+        self.assertEqual(pages[0], pages[1])
+        self.assertEqual([r["id"] for r in pages[0]],
+                         [i for i, _, _ in reversed(STORE.stored(database))][:500])
+        # Started together, they created the schema once.
+        self.assertEqual(STORE.rows(database, "SELECT COUNT(*) - MAX(version) FROM schema_version"),
+                         [("0",)])
 
 
+@once
 @unittest.skipUnless(os.geteuid() == 0, "mounting a small file system needs root")
 class DiskFull(unittest.TestCase):
     def test_a_full_disk_is_never_acknowledged_and_recovers(self):

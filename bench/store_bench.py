@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""The receiver's two stores side by side, in one run: reports stored per second with 8 and 32
+senders against one and two receivers on one database, and the time of a page of the listing at
+100,000 stored reports. Each sender posts as the tool does: a new connection, the whole report,
+the answer read. Commits are durable in both: SQLite syncs its WAL, PostgreSQL runs with fsync.
+
+    python3 bench/store_bench.py build-release/server/report-receiver [--seconds 5] [--runs 3]
+"""
+import argparse
+import collections
+import multiprocessing
+import os
+import sqlite3
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+parser = argparse.ArgumentParser()
+parser.add_argument("receiver")
+parser.add_argument("--seconds", type=float, default=5.0, help="posting time of each run")
+parser.add_argument("--runs", type=int, default=3, help="runs of each posting case; the median")
+parser.add_argument("--reports", type=int, default=100000, help="reports stored for the listing")
+options = parser.parse_args()
+sys.dont_write_bytecode = True
+os.environ["REPORT_RECEIVER"] = os.path.abspath(options.receiver)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "server"))
+from receiver_fixture import (PostgresStore, Receiver, SqliteStore, exchange,  # noqa: E402
+                              post_request, query_of, report_items)
+
+
+def sender(port, source, request, deadline, counts):
+    answers = collections.Counter()
+    while time.monotonic() < deadline:
+        status, _, body = exchange(port, request, source)
+        answers["OK" if (status, body) == (200, b"OK") else str(status)] += 1
+    counts.put(answers)
+
+
+def throughput(store, receivers, senders):
+    """Reports answered OK per second, and the other answers by status (0: none)."""
+    database = store.database(tempfile.mkdtemp(prefix="bench-"))
+    started = [Receiver(database=database) for _ in range(receivers)]
+    try:
+        request = post_request(query_of(report_items("Bench")))
+        counts = multiprocessing.Queue()
+        deadline = time.monotonic() + options.seconds
+        # Each sender from an address of its own, as service centres are.
+        workers = [multiprocessing.Process(target=sender, args=(
+            started[n % receivers].port, f"127.0.1.{n + 1}", request, deadline, counts))
+            for n in range(senders)]
+        for worker in workers:
+            worker.start()
+        answers = collections.Counter()
+        for _ in workers:
+            answers.update(counts.get(timeout=options.seconds + 60))
+        for worker in workers:
+            worker.join()
+        ok = answers.pop("OK", 0)
+        return ok / options.seconds, " ".join(f"{n}x{status}" for status, n in answers.items())
+    finally:
+        for receiver in started:
+            receiver.stop()
+
+
+def fill_script(count):
+    """Portable SQL that stores count reports of 142 items (the tool's leading empty item and 141
+    named ones), each with the customer name of its own."""
+    items = report_items("")
+    keys = ",".join(f"({n}, '{k}', '{v}')" for n, (k, v) in enumerate(items))
+    return ("CREATE TEMP TABLE report_keys (position INTEGER, key TEXT, value TEXT);"
+            f"INSERT INTO report_keys VALUES {keys};"
+            f"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < {count})"
+            " INSERT INTO reports (received, client)"
+            " SELECT '2026-01-01T00:00:00.000Z', '10.0.0.' || (i % 200) FROM n;"
+            "INSERT INTO report_items (report_id, position, key, value)"
+            " SELECT r.id, k.position, k.key,"
+            " CASE WHEN k.key = 'nome' THEN 'Cliente ' || r.id ELSE k.value END"
+            " FROM reports r CROSS JOIN report_keys k;")
+
+
+def fill(store, database, count):
+    if store.name == "sqlite":
+        with sqlite3.connect(database) as db:
+            db.executescript(fill_script(count))
+    else:
+        for sql in (fill_script(count), "VACUUM ANALYZE"):
+            subprocess.run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", database, "-c", sql],
+                           check=True)
+
+
+def listing(store):
+    """Milliseconds (median of 20) of the newest page and of a page deep in the history, with
+    the seconds the fill took."""
+    database = store.database(tempfile.mkdtemp(prefix="bench-"))
+    Receiver(database=database).stop()  # the receiver's own schema
+    started = time.monotonic()
+    fill(store, database, options.reports)
+    filled = time.monotonic() - started
+    receiver = Receiver(database=database)
+    try:
+        times = []
+        for target in ("/reports?limit=50", "/reports?limit=50&before=1000"):
+            samples = []
+            for _ in range(20):
+                begun = time.perf_counter()
+                status, _, body = receiver.get(target)
+                samples.append((time.perf_counter() - begun) * 1000)
+                assert status == 200 and body.count(b'"id":') == 50, (status, body[:200])
+            times.append(statistics.median(samples))
+        return times, filled
+    finally:
+        receiver.stop()
+
+
+def main():
+    postgresql = PostgresStore()
+    postgresql.start()
+    try:
+        print(f"{os.cpu_count()} CPUs, shared with the senders; load average"
+              f" {os.getloadavg()[0]:.1f} at the start")
+        print(f"\nlisting at {options.reports} reports (median of 20 requests, 50 reports a page)")
+        print(f"{'store':<11} {'newest page':>12} {'before=1000':>12} {'fill':>8}")
+        for store in (SqliteStore(), postgresql):
+            (newest, deep), filled = listing(store)
+            print(f"{store.name:<11} {newest:>9.1f} ms {deep:>9.1f} ms {filled:>6.0f} s", flush=True)
+
+        # The tests' server skips syncing, which spares the fill above; measured commits must be
+        # as durable as SQLite's.
+        admin = f"postgresql://postgres@127.0.0.1:{postgresql.port}/postgres"
+        postgresql.rows(admin, "ALTER SYSTEM SET fsync = on")
+        postgresql.rows(admin, "SELECT pg_reload_conf()")
+        assert postgresql.rows(admin, "SHOW fsync") == [("on",)]
+        print(f"\nposting, median of {options.runs} runs of {options.seconds:g} s")
+        print(f"{'store':<11} {'receivers':>9} {'senders':>7} {'reports/s':>10}  not OK")
+        for store in (SqliteStore(), postgresql):
+            for receivers in (1, 2):
+                for senders in (8, 32):
+                    runs = [throughput(store, receivers, senders) for _ in range(options.runs)]
+                    rate = statistics.median(rate for rate, _ in runs)
+                    failed = " ".join(failed for _, failed in runs if failed)
+                    print(f"{store.name:<11} {receivers:>9} {senders:>7} {rate:>10.0f}"
+                          f"  {failed or '-'}", flush=True)
+    finally:
+        postgresql.stop()
+
+
+if __name__ == "__main__":
+    main()
