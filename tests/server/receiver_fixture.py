@@ -16,6 +16,12 @@ import urllib.parse
 RECEIVER = os.environ["REPORT_RECEIVER"]
 REPORT_PATH = "/connect/lorvask.php"
 
+# Every folder the tests make goes under one that goes away with them; others (the database
+# server's own user) may pass through it, not list it.
+tempfile.tempdir = tempfile.mkdtemp(prefix="receiver-tests-")
+os.chmod(tempfile.tempdir, 0o711)
+atexit.register(shutil.rmtree, tempfile.tempdir, True)
+
 
 def report_keys():
     """The keys of a service report after its leading empty item, in the tool's order."""
