@@ -4,7 +4,7 @@
 veltora_packages=(
     cmake g++ make pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5network5
-    libftdi-dev libmicrohttpd-dev libsqlite3-dev python3
+    libftdi-dev libmicrohttpd-dev libsqlite3-dev libssl-dev python3
     fonts-dejavu-core
 )
 
