@@ -54,16 +54,17 @@ int previous_report(SqlConnection &connection, const std::string &serial, const 
     return 0;
 }
 
-int insert_words(SqlConnection &connection, long long id, const std::string &customer_key) {
+int insert_words(SqlConnection &connection, long long id, const std::string &serial,
+                 const std::string &customer_key) {
     const std::vector<std::string> words = key_words(customer_key);
     if (words.empty())
         return 0;
-    std::string sql = "INSERT INTO customer_words (word, report_id) VALUES ";
-    std::vector<SqlValue> params{id};
+    std::string sql = "INSERT INTO customer_words (word, serial, report_id) VALUES ";
+    std::vector<SqlValue> params{id, serial};
     for (const std::string &word : words) {
         params.emplace_back(word);
-        sql += params.size() == 2 ? "(" : ",(";
-        sql += "$" + std::to_string(params.size()) + ",$1)";
+        sql += params.size() == 3 ? "(" : ",(";
+        sql += "$" + std::to_string(params.size()) + ",$2,$1)";
     }
     return connection.run(sql, params);
 }
@@ -126,23 +127,23 @@ int record_facts(SqlConnection &connection, long long id, const std::string &rec
                            now - previous.received <= service_run_milliseconds;
     const std::string customer_key = name_key(facts.customer);
     if (connection.run(
-            "INSERT INTO report_facts (report_id, serial, serial_key, customer, customer_key,"
-            " taxpayer, taxpayer_key, motorization, client, received, events_cleared,"
-            " drive_events, service_id)"
-            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13)",
-            {id, facts.serial, serial_key(facts.serial), facts.customer, customer_key,
-             facts.taxpayer, taxpayer_key(facts.taxpayer), facts.motorization, client, received,
+            "INSERT INTO report_facts (report_id, serial, customer, customer_key, taxpayer,"
+            " taxpayer_key, motorization, client, received, events_cleared, drive_events,"
+            " service_id) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
+            {id, facts.serial, facts.customer, customer_key, facts.taxpayer,
+             taxpayer_key(facts.taxpayer), facts.motorization, client, received,
              facts.events_cleared ? 1LL : 0LL, facts.drive_events, completes ? previous.id : id}) !=
             0 ||
-        insert_words(connection, id, customer_key) != 0)
+        insert_words(connection, id, facts.serial, customer_key) != 0)
         return sql_failed;
     return connection.run(
-        "INSERT INTO chairs (serial, last_report_id, services) VALUES ($1, $2, $3)"
+        "INSERT INTO chairs (serial, serial_key, last_report_id, services)"
+        " VALUES ($1, $2, $3, $4)"
         " ON CONFLICT (serial) DO UPDATE SET"
         " last_report_id = CASE WHEN excluded.last_report_id > chairs.last_report_id"
         " THEN excluded.last_report_id ELSE chairs.last_report_id END,"
         " services = chairs.services + excluded.services",
-        {facts.serial, id, completes ? 0LL : 1LL});
+        {facts.serial, serial_key(facts.serial), id, completes ? 0LL : 1LL});
 }
 
 int backfill_facts(SqlConnection &connection) {

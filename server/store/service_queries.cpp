@@ -1,12 +1,15 @@
 // The service history over the store's SQL tables; one text for SQLite and PostgreSQL alike.
+#include "server/store/chair_search.h"
 #include "server/store/sql_report_store.h"
-#include "server/store/text_keys.h"
 
 #include <cstdlib>
 
 namespace {
 
 constexpr long long no_cursor = 1LL << 62;
+
+// A search matching this many chairs and reports is walked, not gathered.
+constexpr long long broad_search = 2000;
 
 long long number_of(const std::string &text) {
     return std::strtoll(text.c_str(), nullptr, 10);
@@ -19,63 +22,6 @@ template <typename Query> int read_consistently(SqlConnection &reader, Query que
     const int result = query();
     reader.run("COMMIT");
     return result;
-}
-
-// The statement's parameters, numbered as they are added.
-class Params {
-public:
-    explicit Params(std::vector<SqlValue> first) : values_(std::move(first)) {}
-    std::string add(SqlValue value) {
-        values_.push_back(std::move(value));
-        return "$" + std::to_string(values_.size());
-    }
-    const std::vector<SqlValue> &values() const { return values_; }
-
-private:
-    std::vector<SqlValue> values_;
-};
-
-std::string like_escaped(const std::string &text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '!' || c == '%' || c == '_')
-            out.push_back('!');
-        out.push_back(c);
-    }
-    return out;
-}
-
-// The serials of the reports a search finds, as a subquery; "" when the search holds nothing to
-// look for. Each part is a range on an index.
-std::string search_subquery(const std::string &search, Params &params) {
-    std::vector<std::string> parts;
-    const std::string serial = serial_key(search);
-    if (!serial.empty())
-        parts.push_back("SELECT serial FROM report_facts WHERE serial_key >= " +
-                        params.add(serial) + " AND serial_key < " + params.add(prefix_end(serial)));
-    const std::string taxpayer = taxpayer_key(search);
-    if (!taxpayer.empty())
-        parts.push_back(
-            "SELECT serial FROM report_facts WHERE taxpayer_key >= " + params.add(taxpayer) +
-            " AND taxpayer_key < " + params.add(prefix_end(taxpayer)));
-    const std::string name = name_key(search);
-    if (!name.empty()) {
-        // The longest word finds the candidates on the index; the whole text must then start a
-        // word of the name.
-        std::string longest;
-        for (const std::string &word : key_words(name))
-            longest = word.size() > longest.size() ? word : longest;
-        parts.push_back("SELECT f.serial FROM customer_words w JOIN report_facts f"
-                        " ON f.report_id = w.report_id WHERE w.word >= " +
-                        params.add(longest) + " AND w.word < " + params.add(prefix_end(longest)) +
-                        " AND (f.customer_key LIKE " + params.add(like_escaped(name) + "%") +
-                        " ESCAPE '!' OR f.customer_key LIKE " +
-                        params.add("% " + like_escaped(name) + "%") + " ESCAPE '!')");
-    }
-    std::string sql;
-    for (const std::string &part : parts)
-        sql += (sql.empty() ? "" : " UNION ") + part;
-    return sql;
 }
 
 void read_head(const SqlRow &row, std::size_t first, ReportHead &head) {
@@ -91,18 +37,31 @@ void read_head(const SqlRow &row, std::size_t first, ReportHead &head) {
 } // namespace
 
 int SqlReportStore::chairs(const ChairPageRequest &request, std::vector<ChairSummary> &chairs) {
-    Params params(
-        {request.before > 0 ? request.before : no_cursor, static_cast<long long>(request.limit)});
-    const std::string found = search_subquery(request.search, params);
-    const std::string sql =
-        "SELECT c.serial, c.last_report_id, c.services, f.received, f.customer, f.taxpayer,"
-        " f.motorization FROM chairs c JOIN report_facts f ON f.report_id = c.last_report_id"
-        " WHERE c.last_report_id < $1" +
-        (found.empty() ? std::string() : " AND c.serial IN (" + found + ")") +
-        " ORDER BY c.last_report_id DESC LIMIT $2";
+    const ChairSearch search(request.search);
     SqlRows rows;
     std::lock_guard<std::mutex> lock(read_mutex_);
-    if (read_consistently(*reader_, [&] { return reader_->run(sql, params.values(), &rows); }) != 0)
+    const int result = read_consistently(*reader_, [&] {
+        bool broad = false;
+        if (!search.empty()) {
+            std::vector<SqlValue> params;
+            SqlRows count;
+            if (reader_->run(search.count_sql(broad_search, params), params, &count) != 0 ||
+                count.size() != 1)
+                return store_read_failed;
+            broad = number_of(count[0][0]) >= broad_search;
+        }
+        std::vector<SqlValue> params{request.before > 0 ? request.before : no_cursor,
+                                     static_cast<long long>(request.limit)};
+        const std::string condition = search.empty() ? "" : search.condition(broad, params);
+        return reader_->run(
+            "SELECT c.serial, c.last_report_id, c.services, f.received, f.customer, f.taxpayer,"
+            " f.motorization FROM chairs c JOIN report_facts f ON f.report_id = c.last_report_id"
+            " WHERE c.last_report_id < $1" +
+                (condition.empty() ? std::string() : " AND (" + condition + ")") +
+                " ORDER BY c.last_report_id DESC LIMIT $2",
+            params, &rows);
+    });
+    if (result != 0)
         return store_read_failed;
     chairs.clear();
     for (const SqlRow &row : rows)
