@@ -4,23 +4,20 @@
 #include "server/report/utc_time.h"
 #include "server/store/text_keys.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <map>
 
 namespace {
 
-const std::string drive_event_prefix = "drive_event_0x";
-
 bool is_drive_event(const std::string &key) {
-    return key.compare(0, drive_event_prefix.size(), drive_event_prefix) == 0;
+    return key.rfind("drive_event_0x", 0) == 0;
 }
 
 bool has_letter_or_digit(const std::string &text) {
-    for (const char c : text) {
-        if (std::isalnum(static_cast<unsigned char>(c)))
-            return true;
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
 }
 
 // The counter's value, or -1 when the item is not a plain decimal number.

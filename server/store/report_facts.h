@@ -24,7 +24,7 @@ ReportFacts facts_of(const FormItems &items);
 
 // A run of the tool sends a report before it changes the chair and one after it cleared the
 // drive's events: that second report must follow within this time.
-constexpr long long service_run_milliseconds = 10 * 60 * 1000;
+constexpr long long service_run_milliseconds = 10LL * 60 * 1000;
 
 // Records the facts of the report just stored as id, pairs it with the report before it (the
 // "after" of a service run), and updates its chair. Runs inside the caller's transaction.

@@ -67,7 +67,12 @@ struct ServiceRecord {
 // The stored reports seen as chairs and their services. Safe from several threads at once.
 class ServiceHistory {
 public:
+    ServiceHistory() = default;
     virtual ~ServiceHistory() = default;
+    ServiceHistory(const ServiceHistory &) = delete;
+    ServiceHistory &operator=(const ServiceHistory &) = delete;
+    ServiceHistory(ServiceHistory &&) = delete;
+    ServiceHistory &operator=(ServiceHistory &&) = delete;
 
     // Each: 0 or store_read_failed (of report_store.h).
     virtual int chairs(const ChairPageRequest &request, std::vector<ChairSummary> &chairs) = 0;

@@ -76,7 +76,7 @@ std::string serial_key(std::string_view serial) {
 std::string taxpayer_key(std::string_view taxpayer) {
     std::string key;
     for (const char c : taxpayer) {
-        if (std::isalnum(static_cast<unsigned char>(c)))
+        if (std::isalnum(static_cast<unsigned char>(c)) != 0)
             key.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
     }
     return key;
@@ -94,7 +94,7 @@ std::string name_key(std::string_view name) {
         const auto c = static_cast<unsigned char>(text[i]);
         const std::size_t length = sequence_length(text, i);
         if (c < 0x80) {
-            if (std::isalnum(c))
+            if (std::isalnum(c) != 0)
                 key.push_back(static_cast<char>(std::tolower(c)));
             else
                 blank();

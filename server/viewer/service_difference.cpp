@@ -53,6 +53,7 @@ std::vector<ItemChange> service_difference(const FormItems &before, const FormIt
     std::stable_sort(changes.begin(), changes.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     std::vector<ItemChange> ordered;
+    ordered.reserve(changes.size());
     for (auto &change : changes)
         ordered.push_back(std::move(change.second));
     return ordered;

@@ -12,7 +12,7 @@ bool plain_number(const std::string &text) {
     if (text.empty())
         return false;
     char *end = nullptr;
-    std::strtod(text.c_str(), &end);
+    static_cast<void>(std::strtod(text.c_str(), &end));
     return *end == '\0' && text.find_first_of(" \t\r\n") == std::string::npos;
 }
 

@@ -15,8 +15,8 @@ std::string hmac_sha256(const std::string &key, const std::string &text) {
     if (HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
              reinterpret_cast<const unsigned char *>(text.data()), text.size(), digest,
              &size) == nullptr)
-        return std::string();
-    return std::string(reinterpret_cast<const char *>(digest), size);
+        return {};
+    return {reinterpret_cast<const char *>(digest), size};
 }
 
 std::string hex(const std::string &bytes) {
@@ -44,11 +44,13 @@ std::string SessionSeal::seal(const std::string &text) const {
 std::string SessionSeal::issue(std::time_t now) const {
     unsigned char nonce[16];
     if (key_.empty() || RAND_bytes(nonce, sizeof nonce) != 1)
-        return std::string();
+        return {};
     const std::string text = std::to_string(now + session_seconds) + "." +
                              hex(std::string(reinterpret_cast<const char *>(nonce), sizeof nonce));
     const std::string mac = seal(text);
-    return mac.empty() ? std::string() : text + "." + mac;
+    if (mac.empty())
+        return {};
+    return text + "." + mac;
 }
 
 bool SessionSeal::valid(const std::string &value, std::time_t now) const {
@@ -76,5 +78,5 @@ std::string cookie_named(const std::string &header, const std::string &name) {
             return header.substr(first + name.size() + 1, end - first - name.size() - 1);
         start = end + 1;
     }
-    return std::string();
+    return {};
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 // How long a sign-in lasts.
-constexpr std::time_t session_seconds = 12 * 60 * 60;
+constexpr std::time_t session_seconds = 12L * 60 * 60;
 
 // The viewer's sign-in, kept by the browser alone: the cookie holds its own expiry, sealed with a
 // key derived from the receiver's token. Every receiver sharing the token file accepts it, and

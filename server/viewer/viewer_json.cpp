@@ -86,7 +86,7 @@ std::string service_json(const ServiceRecord &service, const std::vector<ItemCha
         out += (i > offset ? ",{" : "{") + field("group", group_name(changes[i].group)) + "," +
                field("item", changes[i].item) + "," + field("before", changes[i].before) + "," +
                field("after", changes[i].after) + "}";
-    out += "],\"events\":{\"painel\":" +
+    out += R"(],"events":{"painel":)" +
            pairs_json(items_starting(service.before_items, "painel_event_")) +
            ",\"drive\":" + pairs_json(items_starting(service.before_items, "drive_event_")) + "}";
     return out + next_json(end < changes.size() ? static_cast<long long>(end) : 0);

@@ -71,7 +71,7 @@ class Pairing(unittest.TestCase):
                            [(id, p, k, v) for id, (_, _, items) in enumerate(reports, 1)
                             for p, (k, v) in enumerate(items)])
         receiver = Receiver(folder=folder, database=database)
-        self.addCleanup(receiver.stop)
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
         return receiver
 
     def test_reports_pair_into_services_when_upgraded_and_when_posted(self):
@@ -123,7 +123,7 @@ class Reading(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        cls.receiver.stop()
+        assert cls.receiver.stop() == 0
 
     def test_search_finds_chairs_by_serial_name_words_and_taxpayer_number(self):
         cases = {"": ["ABD777000003", "XYZ999000002", "ABC123000001"], "abc": ["ABC123000001"],
@@ -181,7 +181,7 @@ class Reading(unittest.TestCase):
 class SigningIn(unittest.TestCase):
     def setUp(self):
         self.receiver = Receiver()
-        self.addCleanup(self.receiver.stop)
+        self.addCleanup(lambda: self.assertEqual(self.receiver.stop(), 0))
         self.origin = f"http://127.0.0.1:{self.receiver.port}"
 
     def request(self, method, path, body="", origin=None, cookie=None, host=None):
@@ -242,7 +242,7 @@ class InABrowser(unittest.TestCase):
         port = 18080 if walkthrough else receiver_fixture.free_port()
         with mock.patch.object(receiver_fixture, "free_port", return_value=port):
             receiver = Receiver()
-        self.addCleanup(receiver.stop)
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
         self.assertTrue(receiver.started(), "the receiver could not listen")
         def post(items):
             self.assertEqual(receiver.post(items)[0], 200)

@@ -60,8 +60,8 @@ class Pages {
     this.next = null;
     this.earlier = $('.anterior', section);
     this.later = $('.seguinte', section);
-    this.earlier.addEventListener('click', () => { this.cursors.pop(); this.show(); });
-    this.later.addEventListener('click', () => { this.cursors.push(this.next); this.show(); });
+    this.earlier.addEventListener('click', () => { this.cursors.pop(); this.show().catch(failed); });
+    this.later.addEventListener('click', () => { this.cursors.push(this.next); this.show().catch(failed); });
   }
   restart() { this.cursors = [null]; return this.show(); }
   async show() {
@@ -203,21 +203,25 @@ async function route() {
       show('cadeiras');
     }
   } catch (failure) {
-    if (failure instanceof Refused) {
-      show('entrar');
-      $('#recusado').hidden = !new URLSearchParams(location.search).has('recusado');
-      $('#chave').focus();
-    } else {
-      $('#falha').textContent = failure instanceof URIError ? 'Endereço inválido.' : failure.message;
-      $('#falha').hidden = false;
-    }
+    failed(failure);
+  }
+}
+
+function failed(failure) {
+  if (failure instanceof Refused) {
+    show('entrar');
+    $('#recusado').hidden = !new URLSearchParams(location.search).has('recusado');
+    $('#chave').focus();
+  } else {
+    $('#falha').textContent = failure instanceof URIError ? 'Endereço inválido.' : failure.message;
+    $('#falha').hidden = false;
   }
 }
 
 $('#busca').addEventListener('submit', (event) => {
   event.preventDefault();
   search = $('#termo').value.trim();
-  chairPages.restart().catch(() => route());
+  chairPages.restart().catch(failed);
 });
 window.addEventListener('hashchange', route);
 route();
