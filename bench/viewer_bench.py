@@ -105,6 +105,8 @@ def main():
             if receiver.get("/viewer/api/chairs?limit=1")[0] == 200:
                 break
         except OSError:
+            if not receiver.started():
+                sys.exit("the receiver stopped: " + receiver.process.stderr.read().decode())
             time.sleep(0.1)
     print(f"start-up upgrade to schema 2 with the backfill of every report: "
           f"{time.perf_counter() - started:.1f} s")
