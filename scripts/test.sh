@@ -4,7 +4,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages
+# The viewer's browser test drives Debian's chromium with puppeteer-core, from npm.
+if command -v node > /dev/null && command -v npm > /dev/null; then
+    ensure_packages chromium
+else
+    ensure_packages chromium nodejs npm
+fi
+(cd tests/server/browser && npm ci --no-audit --no-fund --loglevel=error)
 
 jobs=$(nproc)
 # Tests start their own report receiver on this port, away from a receiver the user may be running.

@@ -24,7 +24,7 @@ struct RequestState {
     Clock::time_point started = Clock::now();
     bool headers_seen = false;
     std::string method;
-    std::size_t body_size = 0;
+    std::string body;
     std::string status; // set once an answer is queued
     std::size_t bytes = 0;
 };
@@ -81,7 +81,7 @@ struct HttpServer::Impl {
 
     MHD_Result queue(MHD_Connection *connection, RequestState &state, HttpResponse &response);
     MHD_Result serve(MHD_Connection *connection, RequestState &state, const char *method,
-                     std::size_t *upload_size);
+                     const char *upload, std::size_t *upload_size);
     void log(const RequestState &state, const std::string &status);
 };
 
@@ -105,7 +105,8 @@ MHD_Result HttpServer::Impl::queue(MHD_Connection *connection, RequestState &sta
 }
 
 MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, RequestState &state,
-                                   const char *method, std::size_t *upload_size) {
+                                   const char *method, const char *upload,
+                                   std::size_t *upload_size) {
     if (!state.headers_seen) {
         state.headers_seen = true;
         state.method = method;
@@ -119,14 +120,13 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, RequestState &sta
         return MHD_YES;
     }
     if (*upload_size != 0) {
-        // The body itself is not kept: a report travels in the query. It is only counted, so a
-        // chunked body cannot grow past the cap either.
-        state.body_size += *upload_size;
-        *upload_size = 0;
-        if (state.body_size > limits.body_bytes) {
+        // Counted as it arrives, so a chunked body cannot grow past the cap either.
+        if (state.body.size() + *upload_size > limits.body_bytes) {
             state.status = "too-large"; // cut off: no answer is sent
             return MHD_NO;
         }
+        state.body.append(upload, *upload_size);
+        *upload_size = 0;
         return MHD_YES;
     }
     HttpRequest request;
@@ -137,6 +137,7 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, RequestState &sta
         request.query = state.target.substr(mark + 1);
     request.client = state.client;
     request.header = [connection](const char *name) { return header_of(connection, name); };
+    request.body = std::move(state.body);
     HttpResponse response;
     handler(request, response);
     return queue(connection, state, response);
@@ -179,11 +180,10 @@ MHD_Result on_request(void *cls, MHD_Connection *connection, const char *url, co
                       void **request_context) {
     (void)url;
     (void)version;
-    (void)upload;
     auto *state = static_cast<RequestState *>(*request_context);
     if (state == nullptr)
         return MHD_NO;
-    return server_of(cls).serve(connection, *state, method, upload_size);
+    return server_of(cls).serve(connection, *state, method, upload, upload_size);
 }
 
 void on_request_done(void *cls, MHD_Connection *connection, void **request_context,

@@ -25,6 +25,7 @@ struct HttpRequest {
     std::string query; // raw, still percent-encoded; empty without '?'
     std::string client;
     std::function<std::string(const char *name)> header; // "" when absent
+    std::string body;
 };
 
 struct HttpResponse {

@@ -61,6 +61,10 @@ bool ReadAccess::own_origin(const HttpRequest &request) const {
     return own_host(request) && (origin == "http://" + host || origin == "https://" + host);
 }
 
+bool ReadAccess::token_matches(const std::string &given) const {
+    return !token_.empty() && same_secret(given, token_);
+}
+
 int ReadAccess::check(const HttpRequest &request, HttpResponse &response) const {
     if (!own_host(request)) {
         refuse(response, 421, "ERROR: unknown host\n");
@@ -72,8 +76,8 @@ int ReadAccess::check(const HttpRequest &request, HttpResponse &response) const 
     }
     const std::string authorization = request.header("Authorization");
     const std::string scheme = "Bearer ";
-    if (token_.empty() || authorization.compare(0, scheme.size(), scheme) != 0 ||
-        !same_secret(authorization.substr(scheme.size()), token_)) {
+    if (authorization.compare(0, scheme.size(), scheme) != 0 ||
+        !token_matches(authorization.substr(scheme.size()))) {
         refuse(response, 401, "ERROR: a valid token is needed\n");
         response.headers.emplace_back("WWW-Authenticate", "Bearer");
         return access_refused;

@@ -18,6 +18,8 @@ public:
     bool own_host(const HttpRequest &request) const;
     // True when the request has no Origin, or the receiver's own (http or https, its own Host).
     bool own_origin(const HttpRequest &request) const;
+    // True when given is the receiver's token.
+    bool token_matches(const std::string &given) const;
     // 0 when the request may read; else access_refused with the answer set in response.
     int check(const HttpRequest &request, HttpResponse &response) const;
 

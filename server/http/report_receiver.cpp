@@ -7,9 +7,9 @@
 #include "server/report/utc_time.h"
 #include "server/report/utf8_text.h"
 #include "server/store/report_store.h"
+#include "server/viewer/viewer.h"
 
 #include <chrono>
-#include <cstdlib>
 
 namespace {
 
@@ -19,20 +19,6 @@ constexpr int largest_page = 500;
 void answer(HttpResponse &response, int status, const char *text) {
     response.status = status;
     response.body = text;
-}
-
-// The value of a query parameter as a number in [low, high], or fallback when absent.
-bool query_number(const FormItems &query, const char *name, long long low, long long high,
-                  long long fallback, long long &value) {
-    value = fallback;
-    for (const auto &[key, text] : query) {
-        if (key != name)
-            continue;
-        char *end = nullptr;
-        value = std::strtoll(text.c_str(), &end, 10);
-        return !text.empty() && *end == '\0' && value >= low && value <= high;
-    }
-    return true;
 }
 
 bool form_content(const std::string &content_type) {
@@ -46,10 +32,11 @@ bool form_content(const std::string &content_type) {
 struct ReportReceiver::Impl {
     ReportStore &store;
     ReadAccess access;
+    Viewer viewer;
     HttpServer server;
 
     Impl(ReportStore &s, ReceiverSettings settings)
-        : store(s), access(settings.token, settings.names),
+        : store(s), access(settings.token, settings.names), viewer(s, access, settings.token),
           server(
               settings.limits, [this](const HttpRequest &q, HttpResponse &a) { route(q, a); },
               settings.trusted_proxy, settings.access_log) {}
@@ -76,6 +63,8 @@ void ReportReceiver::Impl::route(const HttpRequest &request, HttpResponse &respo
             return;
         return list_reports(request, response);
     }
+    if (viewer.serve(request, response))
+        return;
     answer(response, 404, "ERROR: not found\n");
 }
 
@@ -105,8 +94,8 @@ void ReportReceiver::Impl::list_reports(const HttpRequest &request, HttpResponse
     long long limit = 0;
     long long before = 0;
     if (decode_form(request.query, query) != 0 ||
-        !query_number(query, "limit", 1, largest_page, 50, limit) ||
-        !query_number(query, "before", 1, (1LL << 62), 0, before))
+        !form_number(query, "limit", 1, largest_page, 50, limit) ||
+        !form_number(query, "before", 1, (1LL << 62), 0, before))
         return answer(response, 400, "ERROR: limit is 1 to 500, before a report id\n");
     std::vector<StoredReport> reports;
     if (store.page({before, static_cast<int>(limit)}, reports) != 0)

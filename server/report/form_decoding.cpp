@@ -1,5 +1,7 @@
 #include "server/report/form_decoding.h"
 
+#include <cstdlib>
+
 namespace {
 
 int hex_value(char c) {
@@ -65,5 +67,26 @@ bool target_query(std::string_view target, std::string_view &query) {
         return false;
     query = target.substr(mark + 1);
     query = query.substr(0, query.find('#'));
+    return true;
+}
+
+std::string form_value(const FormItems &items, std::string_view name) {
+    for (const auto &[key, value] : items) {
+        if (key == name)
+            return value;
+    }
+    return std::string();
+}
+
+bool form_number(const FormItems &items, std::string_view name, long long low, long long high,
+                 long long fallback, long long &value) {
+    value = fallback;
+    for (const auto &[key, text] : items) {
+        if (key != name)
+            continue;
+        char *end = nullptr;
+        value = std::strtoll(text.c_str(), &end, 10);
+        return !text.empty() && *end == '\0' && value >= low && value <= high;
+    }
     return true;
 }

@@ -21,3 +21,11 @@ int decode_form(std::string_view text, FormItems &items);
 // The query of a raw request target: the text after the first '?' up to any '#'. False when the
 // target has no '?'.
 bool target_query(std::string_view target, std::string_view &query);
+
+// The value of the first item called name, or "" when there is none.
+std::string form_value(const FormItems &items, std::string_view name);
+
+// The value of the first item called name as a decimal number in [low, high] into value; fallback
+// when there is none. False when the item is there but no such number.
+bool form_number(const FormItems &items, std::string_view name, long long low, long long high,
+                 long long fallback, long long &value);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/report/form_decoding.h"
+#include "server/store/service_history.h"
 
 #include <memory>
 #include <string>
@@ -26,7 +27,7 @@ struct ReportPageRequest {
 
 // Where the receiver keeps its reports. Safe to call from several threads at once; a read never
 // waits for a write to finish.
-class ReportStore {
+class ReportStore : public ServiceHistory {
 public:
     virtual ~ReportStore() = default;
 

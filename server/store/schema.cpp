@@ -1,5 +1,7 @@
 #include "server/store/schema.h"
 
+#include "server/store/report_facts.h"
+
 #include <cstdlib>
 #include <vector>
 
@@ -8,6 +10,7 @@ namespace {
 struct Migration {
     const char *sqlite;
     const char *postgresql;
+    int (*fill)(SqlConnection &connection); // fills what the step added from the data; or none
 };
 
 // Version N is the state after the Nth step. Each step is written for both databases and keeps
@@ -34,7 +37,57 @@ const std::vector<Migration> &migrations() {
          " position INTEGER NOT NULL,"
          " key TEXT NOT NULL,"
          " value TEXT NOT NULL,"
-         " PRIMARY KEY (report_id, position));"},
+         " PRIMARY KEY (report_id, position));",
+         nullptr},
+        // The service history: each report's facts, the words of its customer's name and one row
+        // per chair, filled from the reports already stored. Search keys compare byte by byte.
+        {"CREATE TABLE report_facts ("
+         " report_id INTEGER PRIMARY KEY REFERENCES reports(id),"
+         " serial TEXT NOT NULL,"
+         " customer TEXT NOT NULL, customer_key TEXT NOT NULL,"
+         " taxpayer TEXT NOT NULL, taxpayer_key TEXT NOT NULL,"
+         " motorization TEXT NOT NULL, client TEXT NOT NULL, received TEXT NOT NULL,"
+         " events_cleared INTEGER NOT NULL, drive_events INTEGER NOT NULL,"
+         " service_id INTEGER NOT NULL);"
+         "CREATE INDEX report_facts_serial ON report_facts (serial, report_id);"
+         "CREATE INDEX report_facts_taxpayer_key ON report_facts (taxpayer_key);"
+         "CREATE INDEX report_facts_serial_taxpayer ON report_facts (serial, taxpayer_key);"
+         "CREATE INDEX report_facts_service ON report_facts (service_id);"
+         "CREATE TABLE customer_words ("
+         " word TEXT NOT NULL, serial TEXT NOT NULL,"
+         " report_id INTEGER NOT NULL REFERENCES reports(id),"
+         " PRIMARY KEY (word, serial, report_id));"
+         "CREATE INDEX customer_words_serial ON customer_words (serial, word);"
+         "CREATE TABLE chairs ("
+         " serial TEXT PRIMARY KEY, serial_key TEXT NOT NULL,"
+         " last_report_id INTEGER NOT NULL REFERENCES reports(id),"
+         " services INTEGER NOT NULL);"
+         "CREATE INDEX chairs_serial_key ON chairs (serial_key);"
+         "CREATE INDEX chairs_last_report ON chairs (last_report_id);",
+         "CREATE TABLE report_facts ("
+         " report_id BIGINT PRIMARY KEY REFERENCES reports(id),"
+         " serial TEXT COLLATE \"C\" NOT NULL,"
+         " customer TEXT NOT NULL, customer_key TEXT COLLATE \"C\" NOT NULL,"
+         " taxpayer TEXT NOT NULL, taxpayer_key TEXT COLLATE \"C\" NOT NULL,"
+         " motorization TEXT NOT NULL, client TEXT NOT NULL, received TEXT NOT NULL,"
+         " events_cleared INTEGER NOT NULL, drive_events BIGINT NOT NULL,"
+         " service_id BIGINT NOT NULL);"
+         "CREATE INDEX report_facts_serial ON report_facts (serial, report_id);"
+         "CREATE INDEX report_facts_taxpayer_key ON report_facts (taxpayer_key);"
+         "CREATE INDEX report_facts_serial_taxpayer ON report_facts (serial, taxpayer_key);"
+         "CREATE INDEX report_facts_service ON report_facts (service_id);"
+         "CREATE TABLE customer_words ("
+         " word TEXT COLLATE \"C\" NOT NULL, serial TEXT COLLATE \"C\" NOT NULL,"
+         " report_id BIGINT NOT NULL REFERENCES reports(id),"
+         " PRIMARY KEY (word, serial, report_id));"
+         "CREATE INDEX customer_words_serial ON customer_words (serial, word);"
+         "CREATE TABLE chairs ("
+         " serial TEXT COLLATE \"C\" PRIMARY KEY, serial_key TEXT COLLATE \"C\" NOT NULL,"
+         " last_report_id BIGINT NOT NULL REFERENCES reports(id),"
+         " services INTEGER NOT NULL);"
+         "CREATE INDEX chairs_serial_key ON chairs (serial_key);"
+         "CREATE INDEX chairs_last_report ON chairs (last_report_id);",
+         &backfill_facts},
     };
     return steps;
 }
@@ -68,6 +121,7 @@ int apply_step(SqlConnection &connection, int version) {
     const Migration &step = migrations()[static_cast<std::size_t>(version - 1)];
     const char *script = connection.dialect() == SqlDialect::sqlite ? step.sqlite : step.postgresql;
     if (run_script(connection, script) != 0 ||
+        (step.fill != nullptr && step.fill(connection) != 0) ||
         connection.run("INSERT INTO schema_version (version) VALUES ($1)", {version}) != 0)
         return sql_failed;
     return 0;

@@ -1,5 +1,7 @@
 #include "server/store/sql_report_store.h"
 
+#include "server/store/report_facts.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -84,15 +86,15 @@ long long SqlReportStore::insert(const std::string &received, const std::string 
         rows.size() != 1)
         return store_write_failed;
     const long long id = as_number(rows[0][0]);
-    if (items.empty())
-        return id;
     std::vector<SqlValue> params{id};
     params.reserve(1 + 2 * items.size());
     for (const auto &[key, value] : items) {
         params.emplace_back(key);
         params.emplace_back(value);
     }
-    return writer_->run(items_insert_sql(items.size()), params) == 0 ? id : store_write_failed;
+    if (!items.empty() && writer_->run(items_insert_sql(items.size()), params) != 0)
+        return store_write_failed;
+    return record_facts(*writer_, id, received, client, items) == 0 ? id : store_write_failed;
 }
 
 int SqlReportStore::page(const ReportPageRequest &request, std::vector<StoredReport> &reports) {

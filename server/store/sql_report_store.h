@@ -17,6 +17,10 @@ public:
     long long add(const std::string &received, const std::string &client,
                   const FormItems &items) override;
     int page(const ReportPageRequest &request, std::vector<StoredReport> &reports) override;
+    // In service_queries.cpp.
+    int chairs(const ChairPageRequest &request, std::vector<ChairSummary> &chairs) override;
+    int services(const ServicePageRequest &request, std::vector<ServiceSummary> &services) override;
+    int service(long long id, ServiceRecord &service) override;
 
 private:
     struct Pending {

@@ -1,0 +1,181 @@
+#include "server/store/report_facts.h"
+
+#include "server/report/report_keys.h"
+#include "server/report/utc_time.h"
+#include "server/store/text_keys.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <map>
+
+namespace {
+
+bool is_drive_event(const std::string &key) {
+    return key.rfind("drive_event_0x", 0) == 0;
+}
+
+bool has_letter_or_digit(const std::string &text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+// The counter's value, or -1 when the item is not a plain decimal number.
+long long counter_value(const std::string &text) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::strtoll(text.c_str(), nullptr, 10);
+}
+
+struct Previous {
+    long long id = 0;
+    long long received = utc_unreadable;
+    bool completed = false; // already the "after" of a service
+};
+
+// The latest report of the same chair from the same sender before id, if any.
+int previous_report(SqlConnection &connection, const std::string &serial, const std::string &client,
+                    long long id, Previous &previous) {
+    SqlRows rows;
+    if (connection.run("SELECT report_id, received, service_id FROM report_facts"
+                       " WHERE serial = $1 AND client = $2 AND report_id < $3"
+                       " ORDER BY report_id DESC LIMIT 1",
+                       {serial, client, id}, &rows) != 0)
+        return sql_failed;
+    if (!rows.empty()) {
+        previous.id = std::strtoll(rows[0][0].c_str(), nullptr, 10);
+        previous.received = utc_milliseconds(rows[0][1]);
+        previous.completed = rows[0][2] != rows[0][0];
+    }
+    return 0;
+}
+
+int insert_words(SqlConnection &connection, long long id, const std::string &serial,
+                 const std::string &customer_key) {
+    const std::vector<std::string> words = key_words(customer_key);
+    if (words.empty())
+        return 0;
+    std::string sql = "INSERT INTO customer_words (word, serial, report_id) VALUES ";
+    std::vector<SqlValue> params{id, serial};
+    for (const std::string &word : words) {
+        params.emplace_back(word);
+        sql += params.size() == 3 ? "(" : ",(";
+        sql += "$" + std::to_string(params.size()) + ",$2,$1)";
+    }
+    return connection.run(sql, params);
+}
+
+} // namespace
+
+const std::vector<std::string> &fact_keys() {
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> wanted{"nome", "cpf", "cnpj", "drive_serial", "drive_motorizacao"};
+        for (const std::string &key : report_keys()) {
+            if (is_drive_event(key))
+                wanted.push_back(key);
+        }
+        return wanted;
+    }();
+    return keys;
+}
+
+ReportFacts facts_of(const FormItems &items) {
+    ReportFacts facts;
+    std::string cpf;
+    std::string cnpj;
+    bool any_event = false;
+    bool all_zero = true;
+    for (const auto &[key, value] : items) {
+        if (key == "nome")
+            facts.customer = storable_text(value);
+        else if (key == "cpf")
+            cpf = storable_text(value);
+        else if (key == "cnpj")
+            cnpj = storable_text(value);
+        else if (key == "drive_serial")
+            facts.serial = storable_text(value);
+        else if (key == "drive_motorizacao")
+            facts.motorization = storable_text(value);
+        else if (is_drive_event(key)) {
+            const long long count = counter_value(value);
+            any_event = true;
+            all_zero = all_zero && count == 0;
+            facts.drive_events += count > 0 ? count : 0;
+        }
+    }
+    // Both numbers are always sent; the one that does not apply is usually empty, or only its
+    // mask's punctuation.
+    facts.taxpayer = has_letter_or_digit(cnpj) ? cnpj : cpf;
+    facts.events_cleared = any_event && all_zero;
+    return facts;
+}
+
+int record_facts(SqlConnection &connection, long long id, const std::string &received,
+                 const std::string &client, const FormItems &items) {
+    const ReportFacts facts = facts_of(items);
+    Previous previous;
+    if (previous_report(connection, facts.serial, client, id, previous) != 0)
+        return sql_failed;
+    const long long now = utc_milliseconds(received);
+    const bool completes = previous.id != 0 && !previous.completed && facts.events_cleared &&
+                           now != utc_unreadable && previous.received != utc_unreadable &&
+                           now >= previous.received &&
+                           now - previous.received <= service_run_milliseconds;
+    const std::string customer_key = name_key(facts.customer);
+    if (connection.run(
+            "INSERT INTO report_facts (report_id, serial, customer, customer_key, taxpayer,"
+            " taxpayer_key, motorization, client, received, events_cleared, drive_events,"
+            " service_id) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
+            {id, facts.serial, facts.customer, customer_key, facts.taxpayer,
+             taxpayer_key(facts.taxpayer), facts.motorization, client, received,
+             facts.events_cleared ? 1LL : 0LL, facts.drive_events, completes ? previous.id : id}) !=
+            0 ||
+        insert_words(connection, id, facts.serial, customer_key) != 0)
+        return sql_failed;
+    return connection.run(
+        "INSERT INTO chairs (serial, serial_key, last_report_id, services)"
+        " VALUES ($1, $2, $3, $4)"
+        " ON CONFLICT (serial) DO UPDATE SET"
+        " last_report_id = CASE WHEN excluded.last_report_id > chairs.last_report_id"
+        " THEN excluded.last_report_id ELSE chairs.last_report_id END,"
+        " services = chairs.services + excluded.services",
+        {facts.serial, serial_key(facts.serial), id, completes ? 0LL : 1LL});
+}
+
+int backfill_facts(SqlConnection &connection) {
+    std::string keys;
+    std::vector<SqlValue> params{0LL, 0LL};
+    for (const std::string &key : fact_keys()) {
+        params.emplace_back(key);
+        keys += (keys.empty() ? "$" : ",$") + std::to_string(params.size());
+    }
+    const std::string items_sql = "SELECT report_id, key, value FROM report_items"
+                                  " WHERE report_id >= $1 AND report_id <= $2 AND key IN (" +
+                                  keys + ") ORDER BY report_id, position";
+    long long after = 0;
+    for (;;) {
+        SqlRows heads;
+        if (connection.run("SELECT id, received, client FROM reports WHERE id > $1"
+                           " ORDER BY id LIMIT 1000",
+                           {after}, &heads) != 0)
+            return sql_failed;
+        if (heads.empty())
+            return 0;
+        params[0] = SqlValue(std::strtoll(heads.front()[0].c_str(), nullptr, 10));
+        params[1] = SqlValue(std::strtoll(heads.back()[0].c_str(), nullptr, 10));
+        SqlRows rows;
+        if (connection.run(items_sql, params, &rows) != 0)
+            return sql_failed;
+        std::map<long long, FormItems> items;
+        for (SqlRow &row : rows)
+            items[std::strtoll(row[0].c_str(), nullptr, 10)].emplace_back(std::move(row[1]),
+                                                                          std::move(row[2]));
+        for (const SqlRow &head : heads) {
+            const long long id = std::strtoll(head[0].c_str(), nullptr, 10);
+            if (record_facts(connection, id, head[1], head[2], items[id]) != 0)
+                return sql_failed;
+        }
+        after = params[1].number;
+    }
+}

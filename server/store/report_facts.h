@@ -1,0 +1,37 @@
+#pragma once
+
+#include "server/report/form_decoding.h"
+#include "server/store/sql_connection.h"
+
+#include <string>
+#include <vector>
+
+// What the service history needs of a report, taken from its items once when it is stored, so
+// that listing chairs and services never reads the items.
+struct ReportFacts {
+    std::string serial;          // the drive's serial text: the chair
+    std::string customer;        // the customer's name
+    std::string taxpayer;        // the CNPJ when the report has one, else the CPF
+    std::string motorization;    // the drive's motorization family
+    bool events_cleared = false; // every drive event counter reads 0: the run has just cleared them
+    long long drive_events = 0;  // the drive's counters added up
+};
+
+// The keys of the items that facts_of reads.
+const std::vector<std::string> &fact_keys();
+
+ReportFacts facts_of(const FormItems &items);
+
+// A run of the tool sends a report before it changes the chair and one after it cleared the
+// drive's events: that second report must follow within this time.
+constexpr long long service_run_milliseconds = 10LL * 60 * 1000;
+
+// Records the facts of the report just stored as id, pairs it with the report before it (the
+// "after" of a service run), and updates its chair. Runs inside the caller's transaction.
+// 0 or sql_failed.
+int record_facts(SqlConnection &connection, long long id, const std::string &received,
+                 const std::string &client, const FormItems &items);
+
+// Records the facts of every report stored before facts were kept, oldest first, so they pair
+// as if they had just arrived. 0 or sql_failed.
+int backfill_facts(SqlConnection &connection);

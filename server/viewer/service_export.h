@@ -1,0 +1,15 @@
+#pragma once
+
+#include "server/store/service_history.h"
+
+#include <string>
+
+// A service's raw reports for download.
+
+// The reports as the listing of /reports shows them: {"reports":[before, after],"next":null}.
+std::string service_reports_json(const ServiceRecord &service);
+
+// One line per item of the first report: "item,antes,depois", then the report ids, times and
+// senders, then every item in the order sent. A cell that a spreadsheet would take for a formula
+// starts with an apostrophe, so opening the file runs nothing a customer typed.
+std::string service_reports_csv(const ServiceRecord &service);
