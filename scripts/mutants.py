@@ -55,21 +55,21 @@ def run(command):
 
 
 def test_programs():
-    """Each CTest test with the programs it runs: its command's first word, the programs named in
-    its environment, and the build's programs whose path is written into one of those (a test
-    that starts another program of the build)."""
+    """Each CTest test with the programs of this build it runs: in its command, named in its
+    environment, and those whose path is written into one of these (a test that starts another
+    program of the build)."""
     shown = json.loads(run(["ctest", "--test-dir", BUILD, "--show-only=json-v1"]).stdout)
     built = [os.path.join(top, name) for top, _, files in os.walk(BUILD)
              if "CMakeFiles" not in top for name in files
              if os.access(os.path.join(top, name), os.X_OK) and not name.endswith((".sh", ".py"))]
     programs = {}
     for test in shown["tests"]:
-        paths = [test["command"][0]]
+        paths = list(test["command"])
         for prop in test.get("properties", []):
             if prop["name"] == "ENVIRONMENT":
                 paths += [v.split("=", 1)[1] for v in prop["value"] if "=/" in v]
-        paths = [p for p in paths if os.path.isfile(p)]
-        for path in [p for p in paths if p.startswith(BUILD)]:
+        paths = [p for p in paths if p.startswith(BUILD + os.sep) and os.path.isfile(p)]
+        for path in list(paths):
             with open(path, "rb") as f:
                 content = f.read()
             # As a C string or, from a QStringLiteral, as UTF-16.
@@ -151,8 +151,7 @@ def main():
             sys.exit("the unmutated tree does not build")
         programs = test_programs()
         # Only what the tests run is rebuilt per mutant, not the benchmarks or the packaged tool.
-        targets = sorted({os.path.basename(p) for paths in programs.values() for p in paths
-                          if p.startswith(BUILD)})
+        targets = sorted({os.path.basename(p) for paths in programs.values() for p in paths})
         if not build(targets):
             sys.exit("the tests' programs are not build targets: " + " ".join(targets))
         scored = killed = 0
