@@ -133,21 +133,23 @@ def main():
     receiver = Receiver(folder=receiver.dir, database=receiver.database)
     first, size = page_times(receiver, "/reports?limit=50")
     deep, _ = page_times(receiver, "/reports?limit=50&before=1000")
+    print(f"peak memory after start at 100,000 reports: {peak_rss_mib(receiver):.1f} MiB")
     print(f"listing at 100,000 reports: first page of 50 in {first:.1f} ms ({size} bytes), "
           f"a page deep in the history in {deep:.1f} ms")
 
-    readers_stop = threading.Event()
+    for limit in (50, 100):
+        readers_stop = threading.Event()
 
-    def read_all_the_time():
-        while not readers_stop.is_set():
-            receiver.get("/reports?limit=500")
-    readers = [threading.Thread(target=read_all_the_time) for _ in range(2)]
-    for reader in readers:
+        def read_all_the_time():
+            while not readers_stop.is_set():
+                receiver.get(f"/reports?limit={limit}")
+        reader = threading.Thread(target=read_all_the_time)
         reader.start()
-    print(f"post during reads of 500-report pages: {latencies(receiver.port, 200)}")
-    readers_stop.set()
-    for reader in readers:
+        print(f"post while a client reads {limit}-report pages without pause: "
+              f"{latencies(receiver.port, 200)}")
+        readers_stop.set()
         reader.join()
+        print(f"  peak memory so far: {peak_rss_mib(receiver):.1f} MiB")
 
     for name, dribble in (("500 slow-header clients", True), ("500 idle clients", False)):
         sockets, stop, thread = attack(receiver.port, 500, dribble)

@@ -261,7 +261,9 @@ int HttpServer::start(const std::string &address, int port) {
         !socket_address(address, port, storage))
         return http_start_failed;
     const HttpLimits &limits = impl_->limits;
-    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
+    // No library error log: a flood of bad requests would become a flood of lines, and a slow
+    // standard error would then stall every thread. Each request is in the access log instead.
+    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD;
     if (storage.ss_family == AF_INET6)
         flags |= MHD_USE_IPv6;
     impl_->daemon = MHD_start_daemon(

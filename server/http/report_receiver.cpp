@@ -14,7 +14,7 @@
 namespace {
 
 constexpr const char *report_path = "/connect/lorvask.php";
-constexpr int largest_page = 500;
+constexpr int largest_page = 100; // a page of whole reports stays a few hundred KiB
 
 void answer(HttpResponse &response, int status, const char *text) {
     response.status = status;
@@ -96,7 +96,7 @@ void ReportReceiver::Impl::list_reports(const HttpRequest &request, HttpResponse
     if (decode_form(request.query, query) != 0 ||
         !form_number(query, "limit", 1, largest_page, 50, limit) ||
         !form_number(query, "before", 1, (1LL << 62), 0, before))
-        return answer(response, 400, "ERROR: limit is 1 to 500, before a report id\n");
+        return answer(response, 400, "ERROR: limit is 1 to 100, before a report id\n");
     std::vector<StoredReport> reports;
     if (store.page({before, static_cast<int>(limit)}, reports) != 0)
         return answer(response, 500, "ERROR: not readable\n");
