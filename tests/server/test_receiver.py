@@ -308,7 +308,7 @@ class UnderLoad(unittest.TestCase):
         pages = [json.loads(r.get("/reports?limit=100")[2])["reports"] for r in self.receivers]
         self.assertEqual(pages[0], pages[1])
         self.assertEqual([r["id"] for r in pages[0]],
-                         [i for i, _, _ in reversed(STORE.stored(database))][:500])
+                         [i for i, _, _ in reversed(STORE.stored(database))][:100])
         # Started together, they created the schema once.
         self.assertEqual(STORE.rows(database, "SELECT COUNT(*) - MAX(version) FROM schema_version"),
                          [("0",)])
