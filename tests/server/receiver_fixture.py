@@ -205,6 +205,8 @@ class Receiver:
             [RECEIVER, "--port", str(self.port), "--database", self.database,
              "--token-file", self.token_file, *args],
             stdout=self.log, stderr=subprocess.PIPE)
+        # A test that fails half way must not leave its receiver running.
+        atexit.register(self.process.kill)
         for _ in range(200):
             if self.process.poll() is not None:
                 break
