@@ -2,6 +2,7 @@
 
 #include "server/report/report_keys.h"
 #include "server/report/utc_time.h"
+#include "server/report/utf8_text.h"
 #include "server/store/text_keys.h"
 
 #include <algorithm>
@@ -88,15 +89,15 @@ ReportFacts facts_of(const FormItems &items) {
     bool all_zero = true;
     for (const auto &[key, value] : items) {
         if (key == "nome")
-            facts.customer = storable_text(value);
+            facts.customer = utf8_text(value);
         else if (key == "cpf")
-            cpf = storable_text(value);
+            cpf = utf8_text(value);
         else if (key == "cnpj")
-            cnpj = storable_text(value);
+            cnpj = utf8_text(value);
         else if (key == "drive_serial")
-            facts.serial = storable_text(value);
+            facts.serial = utf8_text(value);
         else if (key == "drive_motorizacao")
-            facts.motorization = storable_text(value);
+            facts.motorization = utf8_text(value);
         else if (is_drive_event(key)) {
             const long long count = counter_value(value);
             any_event = true;

@@ -1,41 +1,12 @@
 #include "server/store/text_keys.h"
 
+#include "server/report/utf8_text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 
 namespace {
-
-// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
-std::size_t sequence_length(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
-    const std::uint8_t lead = byte(i);
-    if (lead >= 0x01 && lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    std::uint8_t low = 0x80;
-    std::uint8_t high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k) {
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
-            return 0;
-    }
-    return length;
-}
 
 // The plain letter of a Latin-1 letter U+00C0..U+00FF (second byte after 0xC3), lower case;
 // 0 for the signs of that block.
@@ -49,25 +20,8 @@ char plain_letter(std::uint8_t second) {
 
 } // namespace
 
-std::string storable_text(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t length = sequence_length(text, i);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            out.append(text.substr(i, length));
-            i += length;
-        }
-    }
-    return out;
-}
-
 std::string serial_key(std::string_view serial) {
-    std::string key = storable_text(serial);
+    std::string key = utf8_text(serial);
     std::transform(key.begin(), key.end(), key.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return key;
@@ -83,7 +37,7 @@ std::string taxpayer_key(std::string_view taxpayer) {
 }
 
 std::string name_key(std::string_view name) {
-    const std::string text = storable_text(name);
+    const std::string text = utf8_text(name);
     std::string key;
     const auto blank = [&key] {
         if (!key.empty() && key.back() != ' ')
@@ -92,7 +46,7 @@ std::string name_key(std::string_view name) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t length = sequence_length(text, i);
+        const std::size_t length = c < 0x80 ? 1 : utf8_sequence_length(text, i);
         if (c < 0x80) {
             if (std::isalnum(c) != 0)
                 key.push_back(static_cast<char>(std::tolower(c)));

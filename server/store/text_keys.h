@@ -7,10 +7,7 @@
 // Texts as the store keeps them for display and for search. Report items are bytes as sent; what
 // goes into a text column must be valid UTF-8 without NUL, or a PostgreSQL store refuses it.
 
-// text with every byte that is not part of well-formed UTF-8, and every NUL, replaced by U+FFFD.
-std::string storable_text(std::string_view text);
-
-// The search key of a drive serial: storable, ASCII letters in upper case.
+// The search key of a drive serial: valid UTF-8 (utf8_text), ASCII letters in upper case.
 std::string serial_key(std::string_view serial);
 
 // The search key of a taxpayer number (CPF or CNPJ): its letters and digits only, in upper case,

@@ -1,7 +1,7 @@
 #include "server/viewer/service_export.h"
 
 #include "server/report/report_listing.h"
-#include "server/store/text_keys.h"
+#include "server/report/utf8_text.h"
 
 #include <cstdlib>
 #include <map>
@@ -17,7 +17,7 @@ bool plain_number(const std::string &text) {
 }
 
 std::string cell(const std::string &raw) {
-    std::string text = storable_text(raw);
+    std::string text = utf8_text(raw);
     if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos &&
         !plain_number(text))
         text.insert(0, "'");
