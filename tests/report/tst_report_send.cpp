@@ -70,10 +70,7 @@ class TestSendReport : public QObject {
     QTemporaryDir dir;
 
 private slots:
-    void initTestCase() {
-        QVERIFY(dir.isValid());
-        QCOMPARE(report_answer_wait_ms(), 15000);
-    }
+    void initTestCase() { QVERIFY(dir.isValid()); }
 
     // Delimiters, escapes and accents reach the receiver exactly, twice per service. The first
     // report is larger than any the form lets through and still fits the receiver's bound.
@@ -134,6 +131,8 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::newRow("OK") << Script{{0, OddServer::ok_answer("OK")}} << 0;
         QTest::newRow("mixed case") << Script{{0, OddServer::ok_answer("oK")}} << 0;
+        // Real time: the answer's whole wait must be there, not a fraction of it.
+        QTest::newRow("OK after two seconds") << Script{{2000, OddServer::ok_answer("OK")}} << 0;
         QTest::newRow("text ends at zero byte")
             << Script{{0, OddServer::ok_answer(QByteArray("OK\0junk", 7))}} << 0;
         QTest::newRow("OK in two pieces")
@@ -199,7 +198,6 @@ private slots:
         QCOMPARE(answerer.texts(), failed() + failed());
         QVERIFY(server.request_complete());
         QTRY_VERIFY(server.client_gone());
-        QCOMPARE(report_answer_wait_ms(), 15000);
     }
 };
 
