@@ -42,6 +42,24 @@ def report_items(name="Ana", **values):
     return items
 
 
+def old_database(path, reports):
+    """An SQLite file as receivers wrote it before schema versions were kept, holding reports
+    (received, sender, items) as ids 1, 2, ..."""
+    with sqlite3.connect(path) as db:
+        db.executescript(
+            "CREATE TABLE reports (id INTEGER PRIMARY KEY AUTOINCREMENT, received TEXT NOT NULL,"
+            " client TEXT NOT NULL);"
+            "CREATE TABLE report_items (report_id INTEGER NOT NULL REFERENCES reports(id),"
+            " position INTEGER NOT NULL, key TEXT NOT NULL, value TEXT NOT NULL,"
+            " PRIMARY KEY (report_id, position));")
+        db.executemany("INSERT INTO reports VALUES (?, ?, ?)",
+                       [(i, received, sender) for i, (received, sender, _) in enumerate(reports, 1)])
+        db.executemany("INSERT INTO report_items VALUES (?, ?, ?, ?)",
+                       [(i, p, k, v) for i, (_, _, items) in enumerate(reports, 1)
+                        for p, (k, v) in enumerate(items)])
+    return path
+
+
 def query_of(items):
     return "&".join(urllib.parse.quote(k, safe="") + "=" + urllib.parse.quote(v.encode("utf-8", "surrogateescape"), safe="")
                     for k, v in items)

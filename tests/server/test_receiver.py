@@ -14,8 +14,8 @@ import time
 import unittest
 from concurrent.futures import ThreadPoolExecutor
 
-from receiver_fixture import (REPORT_PATH, STORE, Answers, Receiver, exchange, post_request,
-                              query_of, read_answer, report_items)
+from receiver_fixture import (REPORT_PATH, STORE, Answers, Receiver, exchange, old_database,
+                              post_request, query_of, read_answer, report_items)
 
 HOSTILE = "José \"da\" Silva\\ + & = % # <script>\x01\n\x00\udcff😀"
 # Bytes that are not UTF-8, and NUL, are stored and listed as U+FFFD.
@@ -156,15 +156,7 @@ class Starting(unittest.TestCase):
     def test_upgrades_a_database_from_before_versions_and_names_the_proxy_client(self):
         folder = tempfile.mkdtemp(prefix="receiver-")
         old = os.path.join(folder, "old.sqlite3")
-        with sqlite3.connect(old) as db:
-            db.executescript(
-                "CREATE TABLE reports (id INTEGER PRIMARY KEY AUTOINCREMENT, received TEXT NOT NULL,"
-                " client TEXT NOT NULL);"
-                "CREATE TABLE report_items (report_id INTEGER NOT NULL REFERENCES reports(id),"
-                " position INTEGER NOT NULL, key TEXT NOT NULL, value TEXT NOT NULL,"
-                " PRIMARY KEY (report_id, position));"
-                "INSERT INTO reports VALUES (1, '2026-01-01T00:00:00.000Z', '10.1.1.1');"
-                "INSERT INTO report_items VALUES (1, 0, '', ''), (1, 1, 'nome', 'Old');")
+        old_database(old, [("2026-01-01T00:00:00.000Z", "10.1.1.1", [("", ""), ("nome", "Old")])])
         receiver = Receiver("--trusted-proxy", "127.0.0.1", folder=folder, database=old)
         self.assertEqual(receiver.post(report_items(), extra="X-Forwarded-For: 1.2.3.4, 10.9.9.9\r\n")[0], 200)
         reports = json.loads(receiver.get("/reports")[2])["reports"]

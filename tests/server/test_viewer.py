@@ -13,7 +13,7 @@ import urllib.parse
 from unittest import mock
 
 import receiver_fixture
-from receiver_fixture import Receiver, exchange, report_items, report_keys
+from receiver_fixture import Receiver, exchange, old_database, report_items, report_keys
 
 BROWSER_DIR = os.path.join(os.path.dirname(__file__), "browser")
 EVENTS = [k for k in report_keys() if k.startswith("drive_event_")]
@@ -58,18 +58,7 @@ class Pairing(unittest.TestCase):
         (received, sender, items) as ids 1, 2, ..."""
         folder = tempfile.mkdtemp(prefix="viewer-")
         database = os.path.join(folder, "old.sqlite3")
-        with sqlite3.connect(database) as db:
-            db.executescript(
-                "CREATE TABLE reports (id INTEGER PRIMARY KEY AUTOINCREMENT, received TEXT NOT NULL,"
-                " client TEXT NOT NULL);"
-                "CREATE TABLE report_items (report_id INTEGER NOT NULL REFERENCES reports(id),"
-                " position INTEGER NOT NULL, key TEXT NOT NULL, value TEXT NOT NULL,"
-                " PRIMARY KEY (report_id, position));")
-            db.executemany("INSERT INTO reports VALUES (?, ?, ?)",
-                           [(id, received, sender) for id, (received, sender, _) in enumerate(reports, 1)])
-            db.executemany("INSERT INTO report_items VALUES (?, ?, ?, ?)",
-                           [(id, p, k, v) for id, (_, _, items) in enumerate(reports, 1)
-                            for p, (k, v) in enumerate(items)])
+        old_database(database, reports)
         receiver = Receiver(folder=folder, database=database)
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
         return receiver
