@@ -140,7 +140,8 @@ def main():
         # lean: no debug information, and Ninja, ccache and lld where they are installed (ccache
         # turns the restored file's compilation into a lookup).
         configure = ["cmake", "-S", ".", "-B", BUILD, "-DCMAKE_BUILD_TYPE=Debug",
-                     "-DCMAKE_CXX_FLAGS_DEBUG=-g0", "-DREPORT_HOST=127.0.0.1:18080"]
+                     "-DCMAKE_CXX_FLAGS_DEBUG=-g0",
+                     "-DREPORT_HOST=" + os.environ.get("REPORT_HOST", "127.0.0.1:18080")]
         if shutil.which("ninja") and not os.path.exists(os.path.join(BUILD, "Makefile")):
             configure += ["-G", "Ninja"]
         if shutil.which("ccache"):
