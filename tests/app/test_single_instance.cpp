@@ -69,9 +69,16 @@ private slots:
         QCOMPARE(next.readAllStandardOutput(), QByteArray());
     }
 
+    void an_unexpected_chair_result_ends_with_status_1_and_releases_the_lock_data() {
+        QTest::addColumn<QString>("task");
+        QTest::newRow("while the window runs") << QStringLiteral("fatal");
+        QTest::newRow("while the window closes") << QStringLiteral("fatal:closing");
+    }
+
     void an_unexpected_chair_result_ends_with_status_1_and_releases_the_lock() {
+        QFETCH(QString, task);
         QProcess failing;
-        start(failing, QStringLiteral("fatal"));
+        start(failing, task);
         finish(failing, 1);
         QCOMPARE(QString::fromUtf8(failing.readAllStandardOutput()),
                  QStringLiteral("box: Erro inesperado! O programa será fechado!\n"));

@@ -3,6 +3,7 @@
 //   close:N   close the window after N ms
 //   close:stdin  close the window when the test writes a line to the probe's input
 //   fatal     connect to the simulated chair, then meet a result no connection job expects
+//   fatal:closing  the same, once the window has closed
 //   hold      stay open until killed
 #include "app/application.h"
 #include "modal_answerer.h"
@@ -46,15 +47,22 @@ void play_user() {
             if (Veltora_Motor *window = main_window())
                 window->close();
         });
-    } else if (task == QLatin1String("fatal")) {
-        QTimer::singleShot(50, qApp, [] {
+    } else if (task.startsWith(QLatin1String("fatal"))) {
+        QTimer::singleShot(50, qApp, [closing = task.endsWith(QLatin1String(":closing"))] {
             Veltora_Motor *window = main_window();
             static RecordedSleep no_waits;
             Veltora_Motor_TestAccess::find_cable(*window);
             Veltora_Motor_TestAccess::run_job(*window, Veltora_Motor_TestAccess::connect_chair());
-            Veltora_Motor_TestAccess::set_link_state(*window, 1);
-            Veltora_Motor_TestAccess::run_job(*window,
-                                              Veltora_Motor_TestAccess::disconnect_chair());
+            const auto fail = [window] {
+                Veltora_Motor_TestAccess::set_link_state(*window, 1);
+                Veltora_Motor_TestAccess::run_job(*window,
+                                                  Veltora_Motor_TestAccess::disconnect_chair());
+            };
+            if (!closing)
+                return fail();
+            // Met once the event loop has ended: its exit(1) comes too late to count.
+            QObject::connect(qApp, &QCoreApplication::aboutToQuit, window, fail);
+            window->close();
         });
     }
 }

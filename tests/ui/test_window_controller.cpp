@@ -1,15 +1,13 @@
 #include "modal_answerer.h"
-#include "progress_log.h"
 #include "recorded_sleep.h"
 #include "sim/sim_chair.h"
 #include "test_access.h"
 
-#include <QPushButton>
 #include <QtTest>
 
 using Access = Veltora_Motor_TestAccess;
 
-// The window's guard while a job runs, and the runner that carries jobs to a pool thread.
+// The window's guard while a job runs: no closing until the job is done.
 class TestWindowController : public QObject {
     Q_OBJECT
 
@@ -44,49 +42,6 @@ private slots:
         window.show();
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
-    }
-
-    void jobs_run_off_the_gui_thread_and_report_in_order() {
-        RecordedSleep no_waits;
-        Veltora_Motor window;
-        ProgressLog progress(window);
-        Access::find_cable(window);
-        QCOMPARE(Access::run_job(window, Access::connect_chair()), 0);
-        QCOMPARE(Access::run_job(window, Access::load_events()), 0);
-        QCOMPARE(Access::run_job(window, Access::load_parameters()), 0);
-        QCOMPARE(progress.texts,
-                 (QStringList{"Conectando ...", "Veltora Zazurad", "Carregando Eventos ...",
-                              "Veltora Zazurad", "Carregando Parâmetros ...", "Veltora Zazurad"}));
-        QVERIFY(progress.all_on_gui_thread);
-        QVERIFY(!Access::busy(window));
-    }
-
-    void a_job_that_returns_at_once_still_ends_the_wait() {
-        Veltora_Motor window;
-        ModalAnswerer answerer;
-        // No cable: the exchange refuses before touching anything.
-        QCOMPARE(Access::run_job(window, Access::disconnect_chair()), -1);
-        QCOMPARE(Access::run_job(window, Access::clear_events()), -1);
-        QCOMPARE(answerer.texts(), (QStringList{"Falha ao estabelecer a conecão com a cadeira!",
-                                                "Falha ao limpar os eventos!"}));
-        QVERIFY(!Access::busy(window));
-    }
-
-    void messages_keep_one_title_and_one_ok_button() {
-        Veltora_Motor window;
-        ModalAnswerer answerer;
-        QStringList titles;
-        int buttons = 0;
-        answerer.on_box([&](QMessageBox *box) {
-            titles << box->windowTitle();
-            buttons += box->buttons().size();
-        });
-        sim::set_plugged_products({});
-        window.findChild<QPushButton *>(QStringLiteral("btn_connect"))->click();
-        QCOMPARE(Access::run_job(window, Access::load_parameters()), -1);
-        QCOMPARE(titles,
-                 (QStringList{"Veltora Zazurad - Motorização", "Veltora Zazurad - Motorização"}));
-        QCOMPARE(buttons, 2);
     }
 };
 
