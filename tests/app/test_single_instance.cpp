@@ -21,7 +21,8 @@ private:
 
     static void wait_until_locked() {
         QSharedMemory segment(QStringLiteral("Veltora Zazurad - Motor"));
-        for (int i = 0; i < 500 && !segment.attach(QSharedMemory::ReadOnly); ++i)
+        // Up to 30 s: on a loaded machine the tool can take seconds to start.
+        for (int i = 0; i < 3000 && !segment.attach(QSharedMemory::ReadOnly); ++i)
             QTest::qWait(10);
         QVERIFY(segment.isAttached());
         segment.detach();
