@@ -1,6 +1,7 @@
 """The real report-receiver binary on loopback, the store it writes to, and a plain-socket client."""
 import atexit
 import glob
+import http.client
 import json
 import os
 import random
@@ -82,24 +83,22 @@ def post_request(query, body=b"x", **headers):
 def read_answer(sock, timeout=10.0):
     """(status, headers, body) of the next answer; status 0 when the connection ended or went silent."""
     sock.settimeout(timeout)
-    data = b""
-
-    def more():
-        chunk = sock.recv(65536)
-        if not chunk:
-            raise ConnectionResetError
-        return chunk
     try:
-        while b"\r\n\r\n" not in data:
-            data += more()
-        head, _, data = data.partition(b"\r\n\r\n")
-        lines = head.decode("latin-1").split("\r\n")
-        headers = {k.lower(): v.strip() for k, _, v in (line.partition(":") for line in lines[1:])}
-        while len(data) < int(headers.get("content-length", "0")):
-            data += more()
-        return int(lines[0].split()[1]), headers, data
-    except OSError:
+        answer = http.client.HTTPResponse(sock)
+        answer.begin()
+        return answer.status, {k.lower(): v for k, v in answer.getheaders()}, answer.read()
+    except (OSError, http.client.HTTPException):
         return 0, {}, b""
+
+
+def exchange(port, data, source="127.0.0.1"):
+    with socket.create_connection(("127.0.0.1", port), timeout=10,
+                                  source_address=(source, 0)) as sock:
+        try:
+            sock.sendall(data)
+        except OSError:  # cut off while sending: whatever answer came is read below
+            pass
+        return read_answer(sock)
 
 
 def free_port():
@@ -136,7 +135,7 @@ class PostgresStore:
     user postgres when the tests run as root; a new database for each receiver."""
     name = "postgresql"
 
-    def __init__(self):
+    def start(self):
         found = subprocess.run(["pg_config", "--bindir"], capture_output=True, text=True).stdout
         self.bin = next(d for d in [found.strip()] + glob.glob("/usr/lib/postgresql/*/bin")
                         if os.path.exists(f"{d}/pg_ctl"))
@@ -152,7 +151,11 @@ class PostgresStore:
             conf.write(f"port = {self.port}\nlisten_addresses = '127.0.0.1'\n"
                        f"unix_socket_directories = '{self.dir}'\nfsync = off\n")
         self.ctl("start")
-        atexit.register(self.ctl, "stop", "-m", "immediate")
+        atexit.register(self.stop)
+
+    def stop(self):
+        if os.path.exists(f"{self.dir}/data/postmaster.pid"):
+            self.ctl("stop", "-m", "immediate")
 
     def database(self, folder):
         self.databases += 1
@@ -167,15 +170,16 @@ class PostgresStore:
         return [tuple(line.split("|")) for line in out.splitlines()]
 
     def stored(self, database):
-        items = ("SELECT COALESCE(json_agg(json_build_array(key, value) ORDER BY position), '[]')"
-                 " FROM report_items WHERE report_id = r.id")
-        reports = self.rows(database, f"SELECT COALESCE(json_agg(json_build_array(id, client,"
-                                      f" ({items})) ORDER BY id), '[]') FROM reports r")
-        return [(i, c, [tuple(item) for item in items])
-                for i, c, items in json.loads(reports[0][0])]
+        rows = self.rows(database, "SELECT r.id, client, jsonb_agg(jsonb_build_array(key, value)"
+                                   " ORDER BY position) FROM reports r JOIN report_items"
+                                   " ON report_id = r.id GROUP BY r.id ORDER BY r.id")
+        return [(int(i), c, [tuple(item) for item in json.loads(items)]) for i, c, items in rows]
 
 
-STORE = PostgresStore() if os.environ.get("RECEIVER_STORE") == "postgresql" else SqliteStore()
+STORE = SqliteStore()
+if os.environ.get("RECEIVER_STORE") == "postgresql":
+    STORE = PostgresStore()
+    STORE.start()
 
 
 class Receiver:
@@ -197,7 +201,7 @@ class Receiver:
         with open(self.log, "a") as log:
             self.process = subprocess.Popen(
                 [RECEIVER, "--port", str(self.port), "--database", self.database, *args],
-                stdout=log, stderr=subprocess.DEVNULL)
+                stdout=log, stderr=subprocess.PIPE)
         # A test that fails half way must not leave its receiver running.
         atexit.register(self.process.kill)
         for _ in range(200):
@@ -212,14 +216,8 @@ class Receiver:
     def started(self):
         return self.process.poll() is None
 
-    def send(self, data, source="127.0.0.1"):
-        with socket.create_connection(("127.0.0.1", self.port), timeout=10,
-                                      source_address=(source, 0)) as sock:
-            try:
-                sock.sendall(data)
-            except OSError:  # cut off while sending: whatever answer came is read below
-                pass
-            return read_answer(sock)
+    def send(self, data):
+        return exchange(self.port, data)
 
     def post(self, items, **headers):
         return self.send(post_request(items, **headers))
@@ -234,4 +232,7 @@ class Receiver:
     def stop(self, sig=15, timeout=10):
         if self.process.poll() is None:
             self.process.send_signal(sig)
-        return self.process.wait(timeout)
+        try:
+            return self.process.wait(timeout)
+        finally:
+            self.process.stderr.close()
