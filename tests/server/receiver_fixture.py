@@ -1,5 +1,6 @@
 """The real report-receiver binary on loopback, the store it writes to, and a plain-socket client."""
 import atexit
+import contextlib
 import glob
 import http.client
 import json
@@ -104,14 +105,10 @@ def exchange(port, data, source="127.0.0.1"):
 def free_port():
     """A free port below Linux's ephemeral ones, so no client socket takes it before the receiver
     binds it (one connecting there while nothing listens could even be given it as its own)."""
-    for _ in range(100):
-        with socket.socket() as sock:
-            try:
-                sock.bind(("127.0.0.1", random.randrange(10000, 32768)))
-                return sock.getsockname()[1]
-            except OSError:
-                pass
-    raise OSError("no free port")
+    while True:
+        with socket.socket() as sock, contextlib.suppress(OSError):
+            sock.bind(("127.0.0.1", random.randrange(10000, 32768)))
+            return sock.getsockname()[1]
 
 
 class SqliteStore:
@@ -119,15 +116,6 @@ class SqliteStore:
 
     def database(self, folder):
         return os.path.join(folder, "reports.sqlite3")
-
-    def stored(self, database):
-        """(id, client, items) of every stored report, oldest first, from the file, which must be sound."""
-        with sqlite3.connect(database) as db:
-            assert db.execute("PRAGMA integrity_check").fetchone()[0] == "ok"
-            heads = db.execute("SELECT id, client FROM reports ORDER BY id").fetchall()
-            return [(i, c, db.execute("SELECT key, value FROM report_items WHERE report_id=?"
-                                      " ORDER BY position", (i,)).fetchall())
-                    for i, c in heads]
 
 
 class PostgresStore:
@@ -168,12 +156,6 @@ class PostgresStore:
                               database, "-c", sql], check=True, timeout=60,
                              capture_output=True, text=True).stdout
         return [tuple(line.split("|")) for line in out.splitlines()]
-
-    def stored(self, database):
-        rows = self.rows(database, "SELECT r.id, client, jsonb_agg(jsonb_build_array(key, value)"
-                                   " ORDER BY position) FROM reports r JOIN report_items"
-                                   " ON report_id = r.id GROUP BY r.id ORDER BY r.id")
-        return [(int(i), c, [tuple(item) for item in json.loads(items)]) for i, c, items in rows]
 
 
 STORE = SqliteStore()
@@ -227,7 +209,9 @@ class Receiver:
             "host": "127.0.0.1", "authorization": f"Bearer {self.token}", **headers}))
 
     def stored(self):
-        return STORE.stored(self.database)
+        """(id, client, items) of every report, oldest first, as the receiver lists them."""
+        reports = json.loads(self.get("/reports?limit=100")[2])["reports"]
+        return [(r["id"], r["client"], [tuple(i) for i in r["items"]]) for r in reversed(reports)]
 
     def stop(self, sig=15, timeout=10):
         if self.process.poll() is None:
