@@ -54,11 +54,10 @@ def old_database(path, reports):
             "CREATE TABLE report_items (report_id INTEGER NOT NULL REFERENCES reports(id),"
             " position INTEGER NOT NULL, key TEXT NOT NULL, value TEXT NOT NULL,"
             " PRIMARY KEY (report_id, position));")
-        db.executemany("INSERT INTO reports VALUES (?, ?, ?)",
-                       [(i, received, sender) for i, (received, sender, _) in enumerate(reports, 1)])
-        db.executemany("INSERT INTO report_items VALUES (?, ?, ?, ?)",
-                       [(i, p, k, v) for i, (_, _, items) in enumerate(reports, 1)
-                        for p, (k, v) in enumerate(items)])
+        for i, (received, sender, items) in enumerate(reports, 1):
+            db.execute("INSERT INTO reports VALUES (?, ?, ?)", (i, received, sender))
+            db.executemany("INSERT INTO report_items VALUES (?, ?, ?, ?)",
+                           [(i, p, k, v) for p, (k, v) in enumerate(items)])
     return path
 
 
@@ -186,14 +185,12 @@ class Receiver:
                 stdout=log, stderr=subprocess.PIPE)
         # A test that fails half way must not leave its receiver running.
         atexit.register(self.process.kill)
-        for _ in range(200):
-            if self.process.poll() is not None:
-                break
-            try:
-                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+        for _ in range(200):  # until it listens or ends, at most some 10 s
+            with contextlib.suppress(OSError), socket.create_connection(("127.0.0.1", self.port)):
                 return
-            except OSError:
-                time.sleep(0.05)
+            if self.process.poll() is not None:
+                return
+            time.sleep(0.05)
 
     def started(self):
         return self.process.poll() is None

@@ -4,7 +4,6 @@ import hashlib
 import hmac
 import json
 import os
-import sqlite3
 import subprocess
 import tempfile
 import time
@@ -29,15 +28,6 @@ def api(receiver, target):
     return json.loads(body)
 
 
-def every_page(receiver, target, key):
-    found, before = [], ""
-    while before is not None:
-        page = api(receiver, target + before)
-        found += page[key]
-        before = page["next"] and f"&before={page['next']}"
-    return found
-
-
 class Pairing(unittest.TestCase):
     # (serial, minutes from the first report, sender, drive event count), stored in this order as
     # reports 1, 2, ... by a receiver from before services were kept.
@@ -54,43 +44,18 @@ class Pairing(unittest.TestCase):
                 "SEND00000004": [(11, None), (10, None)],  # another sender
                 "ZERO00000005": [(14, None), (12, 13)]}  # an after never starts a service
 
-    def upgraded_receiver(self, reports):
+    def test_reports_pair_into_services_when_upgraded(self):
         folder = tempfile.mkdtemp(prefix="viewer-")
-        database = old_database(os.path.join(folder, "old.sqlite3"), reports)
-        receiver = Receiver(folder=folder, database=database)
+        receiver = Receiver(folder=folder, database=old_database(os.path.join(folder, "old.sqlite3"), [
+            (f"2026-03-02T{9 + minutes // 60:02d}:{minutes % 60:02d}:00.000Z", sender,
+             chair_report(serial, events)) for serial, minutes, sender, events in self.HISTORY]))
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
-        return receiver
-
-    def test_reports_pair_into_services_when_upgraded_and_when_posted(self):
-        receiver = self.upgraded_receiver(
-            [(f"2026-03-02T{9 + minutes // 60:02d}:{minutes % 60:02d}:00.000Z", sender,
-              chair_report(serial, events)) for serial, minutes, sender, events in self.HISTORY])
-        # Posted now: a run's two reports pair; a report with events left starts a service.
-        for events, motor in ((7, "KRS"), (0, "TRV"), (2, "TRV")):
-            self.assertEqual(receiver.post(chair_report("PAIR00000001", events, motor=motor))[0], 200)
-        now = {**self.EXPECTED, "PAIR00000001": [(17, None), (15, 16)] + self.EXPECTED["PAIR00000001"]}
-        for serial, expected in now.items():
+        for serial, expected in self.EXPECTED.items():
             services = api(receiver, f"services?serial={serial}")["services"]
             self.assertEqual([(s["id"], s["after"] and s["after"]["id"]) for s in services],
                              expected, serial)
-        chairs = {c["serial"]: c for c in api(receiver, "chairs")["chairs"]}
-        self.assertEqual({s: (c["services"], c["motorization"]) for s, c in chairs.items()},
-                         {s: (len(e), "TRV" if s == "PAIR00000001" else "KRS")
-                          for s, e in now.items()})
-        with sqlite3.connect(receiver.database) as db:
-            self.assertEqual(db.execute("SELECT MAX(version) FROM schema_version").fetchone()[0], 2)
-
-    def test_a_broad_search_pages_through_the_chairs_newest_first(self):
-        # Enough matches that the receiver walks the chairs instead of gathering them.
-        names = ["Ana Souza", "Bia Lima Souza", "Caio Souza"]
-        receiver = self.upgraded_receiver([("2026-03-02T09:00:00.000Z", "A", chair_report(
-            f"VZ{n:010d}", 1, names[n % 3], cpf=f"{n:011d}")) for n in range(1, 2401)])
-        cases = {"VZ": range(2400, 0, -1), "souza": range(2400, 0, -1),
-                 "lima souza": range(2398, 0, -3), "0000000012": range(129, 119, -1),
-                 "VZ00000000": range(99, 0, -1)}
-        for search, numbers in cases.items():
-            found = every_page(receiver, f"chairs?limit=500&q={urllib.parse.quote(search)}", "chairs")
-            self.assertEqual([int(c["serial"][2:]) for c in found], list(numbers), search)
+        self.assertEqual({c["serial"]: c["services"] for c in api(receiver, "chairs")["chairs"]},
+                         {s: len(e) for s, e in self.EXPECTED.items()})
 
 
 def post_chairs(receiver):
@@ -115,7 +80,7 @@ class Reading(unittest.TestCase):
     def tearDownClass(cls):
         assert cls.receiver.stop() == 0
 
-    def test_search_finds_chairs_by_serial_name_words_and_taxpayer_number(self):
+    def test_chairs_are_found_by_serial_name_words_and_taxpayer_and_show_their_services(self):
         cases = {"": ["ABC123000001", "ABD777000003", "XYZ999000002"], "abc": ["ABC123000001"],
                  "AB": ["ABC123000001", "ABD777000003"], "silva": ["ABC123000001"],
                  "da silva": ["ABC123000001"], "JOSE": ["ABC123000001"], "souza": ["ABC123000001"],
@@ -124,8 +89,13 @@ class Reading(unittest.TestCase):
         for search, expected in cases.items():
             found = api(self.receiver, "chairs?q=" + urllib.parse.quote(search))
             self.assertEqual([c["serial"] for c in found["chairs"]], expected, search)
+        chairs, before = [], ""
+        while before is not None:
+            page = api(self.receiver, "chairs?limit=2" + before)
+            chairs += page["chairs"]
+            before = page["next"] and f"&before={page['next']}"
         self.assertEqual([(c["serial"], c["customer"], c["taxpayer"], c["motorization"], c["services"])
-                          for c in every_page(self.receiver, "chairs?limit=2", "chairs")],
+                          for c in chairs],
                          [("ABC123000001", "José da Silva-Souza", "529.982.247-25", "KRS", 2),
                           ("ABD777000003", HOSTILE, "529.982.247-25", "KRS", 1),
                           ("XYZ999000002", "Oficina Ávila Ltda", "12.ABC.345/01DE-35", "KRS", 1)])
@@ -133,7 +103,7 @@ class Reading(unittest.TestCase):
                               ("service?id=1&limit=501", 400), (f"service?id={self.ids[-1] + 1}", 404)):
             self.assertEqual(self.receiver.get("/viewer/api/" + bad)[0], expected, bad)
 
-    def test_a_service_shows_what_changed_in_order_and_downloads_its_reports(self):
+        # A service shows what changed, in order, and downloads its reports.
         service = api(self.receiver, f"service?id={self.ids[1]}")
         self.assertEqual((service["id"], service["after"]["id"]), (self.ids[0], self.ids[1]))
         changes = [(c["group"], c["item"], c["before"], c["after"]) for c in service["changes"]]
@@ -193,7 +163,7 @@ class Reading(unittest.TestCase):
         self.assertEqual(send("GET", f"/viewer/api/chairs?token={token}")[0], 401)
         status, headers, _ = send("POST", "/viewer/sair", cookie=value)
         self.assertEqual((status, headers["set-cookie"].split(";")[:2]), (303, ["veltora_sessao=", " Max-Age=0"]))
-        # The page runs only its own script.
+        # The page runs only its own script, and in no frame.
         status, headers, body = send("GET", "/viewer/")
         self.assertEqual((status, headers["x-frame-options"]), (200, "DENY"))
         self.assertIn("script-src 'self'", headers["content-security-policy"])
