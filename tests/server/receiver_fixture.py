@@ -213,7 +213,6 @@ class Receiver:
     def stop(self, sig=15, timeout=10):
         if self.process.poll() is None:
             self.process.send_signal(sig)
-        try:
-            return self.process.wait(timeout)
-        finally:
-            self.process.stderr.close()
+        status = self.process.wait(timeout)
+        self.process.stderr.close()
+        return status

@@ -64,21 +64,18 @@ class Refusing(unittest.TestCase):
             # A chunked body is counted as it comes: past the cap the connection is cut.
             (post, query, {"body": chunks * 65 + b"0\r\n\r\n", "content_length": None,
                            "transfer_encoding": "chunked"}, 0),
-            (post, query, {"content_type": "text/plain"}, 400),
-            (post, query, {"content_type": FORM + "X"}, 400),
+            *[(post, query, {"content_type": bad}, 400) for bad in ("text/plain", FORM + "X")],
             *[(post, bad, {}, 400) for bad in ("", "=", items[:-1], items + [("x", "1")], items[1:],
                                                items[:2] + [items[3], items[2]] + items[4:], query + "%G1")],
             (post, query, {"origin": "http://evil.example"}, 403),
             *[(get, "/reports", {"authorization": bad}, 401) for bad in (
                 None, f"Bearer wrong-{token}", f"Bearer {token[:-1]}", f"Bearer x{token[1:]}")],
+            *[(get, "/reports", {"origin": bad, **local}, 403) for bad in (
+                "http://evil.example", f"http://localhost:{port + 1}", f"http://localhost:{port}.evil.example")],
             (get, "/reports", {"host": f"evil.example:{port}"}, 421),
-            (get, "/reports", {"origin": "http://evil.example"}, 403),
-            (get, "/reports", {"origin": f"http://localhost:{port + 1}", **local}, 403),
-            (get, "/reports", {"origin": f"http://localhost:{port}.evil.example", **local}, 403),
             (get, "/reports", {"origin": f"https://localhost:{port}", "host": f"LOCALHOST:{port}"}, 200),
-            (get, "/reports?limit=100", {"host": f"127.0.0.1:{port}"}, 200),
             *[(get, f"/reports?{bad}", {}, 400) for bad in ("limit=0", "limit=101", "limit=x", "before=-1")],
-            (get, f"{REPORT_PATH}?{query}", {}, 405), (get, "/other", {}, 404),
+            (get, "/reports?limit=100", {}, 200), (get, f"{REPORT_PATH}?{query}", {}, 405), (get, "/x", {}, 404),
         ]
         for row, (send, target, headers, expected) in enumerate(cases):
             status, headers, body = send(target, **headers)
