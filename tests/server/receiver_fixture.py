@@ -18,8 +18,7 @@ RECEIVER = os.environ["REPORT_RECEIVER"]
 REPORT_PATH = "/connect/lorvask.php"
 FORM = "application/x-www-form-urlencoded"
 
-# Every folder the tests make goes under one that goes away with them; others (the database
-# server's own user) may pass through it, not list it.
+# The tests' folders go under one that goes away with them, which others (the database's user) may cross.
 tempfile.tempdir = tempfile.mkdtemp(prefix="receiver-tests-")
 os.chmod(tempfile.tempdir, 0o711)
 atexit.register(shutil.rmtree, tempfile.tempdir, True)
@@ -39,9 +38,7 @@ def report_keys():
 
 
 def report_items(name="Ana", **values):
-    items = [("", "")] + [(key, str(values.get(key, 0))) for key in report_keys()]
-    items[1] = ("nome", name)
-    return items
+    return [("", ""), ("nome", name)] + [(key, str(values.get(key, 0))) for key in report_keys()[1:]]
 
 
 def old_database(path, reports):
@@ -50,10 +47,9 @@ def old_database(path, reports):
     with sqlite3.connect(path) as db:
         db.executescript(
             "CREATE TABLE reports (id INTEGER PRIMARY KEY AUTOINCREMENT, received TEXT NOT NULL,"
-            " client TEXT NOT NULL);"
-            "CREATE TABLE report_items (report_id INTEGER NOT NULL REFERENCES reports(id),"
-            " position INTEGER NOT NULL, key TEXT NOT NULL, value TEXT NOT NULL,"
-            " PRIMARY KEY (report_id, position));")
+            " client TEXT NOT NULL); CREATE TABLE report_items (report_id INTEGER NOT NULL"
+            " REFERENCES reports(id), position INTEGER NOT NULL, key TEXT NOT NULL,"
+            " value TEXT NOT NULL, PRIMARY KEY (report_id, position));")
         for i, (received, sender, items) in enumerate(reports, 1):
             db.execute("INSERT INTO reports VALUES (?, ?, ?)", (i, received, sender))
             db.executemany("INSERT INTO report_items VALUES (?, ?, ?, ?)",
@@ -74,8 +70,7 @@ def request(method, target, body=b"", **headers):
 
 
 def post_request(query, body=b"x", **headers):
-    if not isinstance(query, str):
-        query = query_of(query)
+    query = query if isinstance(query, str) else query_of(query)
     return request("POST", f"{REPORT_PATH}?{query}", body, **{
         "host": "127.0.0.1", "content_type": FORM, "content_length": len(body), **headers})
 
@@ -94,16 +89,13 @@ def read_answer(sock, timeout=10.0):
 def exchange(port, data, source="127.0.0.1"):
     with socket.create_connection(("127.0.0.1", port), timeout=10,
                                   source_address=(source, 0)) as sock:
-        try:
+        with contextlib.suppress(OSError):  # cut off while sending: whatever answer came is read
             sock.sendall(data)
-        except OSError:  # cut off while sending: whatever answer came is read below
-            pass
         return read_answer(sock)
 
 
 def free_port():
-    """A free port below Linux's ephemeral ones, so no client socket takes it before the receiver
-    binds it (one connecting there while nothing listens could even be given it as its own)."""
+    """A free port below Linux's ephemeral ones, so no client socket takes it before the receiver does."""
     while True:
         with socket.socket() as sock, contextlib.suppress(OSError):
             sock.bind(("127.0.0.1", random.randrange(10000, 32768)))
@@ -118,8 +110,7 @@ class SqliteStore:
 
 
 class PostgresStore:
-    """A PostgreSQL server of the tests' own, in a temporary folder on a free port, run as the
-    user postgres when the tests run as root; a new database for each receiver."""
+    """A PostgreSQL server of the tests' own (as user postgres when run as root); a database per receiver."""
     name = "postgresql"
 
     def start(self):
@@ -164,8 +155,7 @@ if os.environ.get("RECEIVER_STORE") == "postgresql":
 
 
 class Receiver:
-    """report-receiver on a free loopback port, its database and token in a folder of its own;
-    token=None starts it without a token file."""
+    """report-receiver on loopback, its database, token (None: no token file) and log in its folder."""
 
     def __init__(self, *args, folder=None, database=None, port=None, token_mode=0o600,
                  token="t0ken-" + os.urandom(12).hex()):

@@ -1,6 +1,5 @@
-"""The report receiver as a maker runs it: the real binary, real sockets, a real database: an
-SQLite file, or with RECEIVER_STORE=postgresql a PostgreSQL server of the tests' own, which runs
-the cases that depend on the store."""
+"""The report receiver as a maker runs it, over real sockets, on an SQLite file or (with
+RECEIVER_STORE=postgresql, for the cases that depend on the store) a PostgreSQL server of its own."""
 import json
 import os
 import re
@@ -31,21 +30,17 @@ class Receiving(unittest.TestCase):
         sent[0][1] = ("nome", AS_STORED)
         self.assertEqual([s[1:] for s in receiver.stored()], [("127.0.0.1", s) for s in sent])
 
-        status, headers, body = receiver.get("/reports?limit=2")
-        self.assertEqual((status, headers["content-type"], headers["cache-control"]),
-                         (200, "application/json; charset=utf-8", "no-store"))
-        first = json.loads(body)
+        first = json.loads(receiver.get("/reports?limit=2")[2])
         self.assertRegex(first["reports"][0]["received"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
         last = json.loads(receiver.get(f"/reports?limit=2&before={first['next']}")[2])
         self.assertEqual([[r["items"][1][1] for r in page["reports"]] for page in (first, last)],
                          [["C", "B"], [AS_STORED]])
         self.assertIsNone(last["next"])
 
-        # The access log has one line per request and no query: no personal data.
         receiver.stop()
         with open(receiver.log) as log:
             lines = log.read().splitlines()
-        self.assertEqual(len(lines), 6)
+        self.assertEqual(len(lines), 6)  # one a request, with no query: no personal data
         self.assertRegex(lines[0], r"\d\d\.\d{3}Z 127\.0\.0\.1 POST /connect/lorvask\.php 200 2 [\d.]+ms$")
 
 
@@ -110,14 +105,12 @@ class Refusing(unittest.TestCase):
         self.assertEqual(receiver.send(request(
             "POST", "/viewer/entrar", b"token=", host="127.0.0.1", origin="http://127.0.0.1",
             content_type=FORM, content_length=6))[1].get("location"), "/viewer/?recusado")
-        self.assertEqual(receiver.stop(), 0)
-        # Only the proxy's own entry, the last, names the client; an empty one names the proxy.
-        # Each report is taken by a receiver started anew on the same database.
+        # The proxy's own entry, the last, names the client (an empty one: the proxy); each report
+        # goes to a receiver started anew on the same database.
         for forwarded in ("1.1.1.1, 2.2.2.2, 10.9 9.9", "1.2.3.4, "):
+            self.assertEqual(receiver.stop(), 0)
             receiver = Receiver("--trusted-proxy", "127.0.0.1", folder=receiver.dir)
             self.assertEqual(receiver.post(report_items(), x_forwarded_for=forwarded)[0], 200)
-            self.assertEqual(receiver.stop(), 0)
-        receiver = Receiver(folder=receiver.dir)
         self.assertEqual([s[1] for s in receiver.stored()], ["10.9 9.9", "127.0.0.1"])
         self.assertEqual(receiver.stop(), 0)
         with open(receiver.log) as log:

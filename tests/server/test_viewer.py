@@ -54,13 +54,10 @@ class Pairing(unittest.TestCase):
             services = api(receiver, f"services?serial={serial}")["services"]
             self.assertEqual([(s["id"], s["after"] and s["after"]["id"]) for s in services],
                              expected, serial)
-        self.assertEqual({c["serial"]: c["services"] for c in api(receiver, "chairs")["chairs"]},
-                         {s: len(e) for s, e in self.EXPECTED.items()})
 
 
 def post_chairs(receiver):
-    """Posts a serviced chair (a paired run, then a new one), a workshop's and one whose customer
-    name is markup; the ids of the reports, in order."""
+    """Posts a chair serviced twice, the first run paired, a workshop's, and one named in markup."""
     sent = [chair_report("ABC123000001", 4, "José da Silva-Souza", motor="KRS"),
             chair_report("ABC123000001", 0, "José da Silva-Souza", motor="Dorvalis",
                          drive_param_0x0F="-5", painel_param_0x10="3", email="=HYPERLINK(\"http://x\")"),
@@ -74,11 +71,8 @@ class Reading(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.receiver = Receiver()
+        cls.addClassCleanup(cls.receiver.stop)
         cls.sent, cls.ids = post_chairs(cls.receiver)
-
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.receiver.stop() == 0
 
     def test_chairs_are_found_by_serial_name_words_and_taxpayer_and_show_their_services(self):
         cases = {"": ["ABC123000001", "ABD777000003", "XYZ999000002"], "abc": ["ABC123000001"],
@@ -111,8 +105,8 @@ class Reading(unittest.TestCase):
                                        ("parametro", "drive_param_0x0F", "0", "-5"),
                                        ("parametro", "painel_param_0x10", "0", "3"),
                                        ("evento", "drive_event_0x01", "4", "0")])
-        self.assertEqual(changes[-1], ("outro", "email", "0", "=HYPERLINK(\"http://x\")"))
-        self.assertEqual(len(changes), 4 + len(EVENTS))
+        self.assertEqual((changes[-1], len(changes)),
+                         (("outro", "email", "0", "=HYPERLINK(\"http://x\")"), 4 + len(EVENTS)))
         self.assertEqual([len(service["events"][d]) for d in ("painel", "drive")], [22, 30])
         page = api(self.receiver, f"service?id={self.ids[0]}&offset=1&limit=2")
         self.assertEqual(([c["item"] for c in page["changes"]], page["next"]),
@@ -126,8 +120,7 @@ class Reading(unittest.TestCase):
                          self.sent[:2])
         lines = self.receiver.get(f"/viewer/api/service.csv?id={self.ids[0]}")[2].decode().split("\r\n")
         self.assertEqual(lines[:2], ["item,antes,depois", f"relatorio,{self.ids[0]},{self.ids[1]}"])
-        self.assertIn('email,0,"\'=HYPERLINK(""http://x"")"', lines)
-        self.assertIn("drive_param_0x0F,0,-5", lines)
+        self.assertLessEqual({'email,0,"\'=HYPERLINK(""http://x"")"', "drive_param_0x0F,0,-5"}, set(lines))
 
     def test_the_token_gives_a_signed_cookie_that_opens_the_api_until_it_expires(self):
         port, token = self.receiver.port, self.receiver.token
@@ -171,9 +164,8 @@ class Reading(unittest.TestCase):
 
 
 class InABrowser(unittest.TestCase):
-    """Debian's chromium, driven by puppeteer-core (tests/server/browser, npm ci). With
-    VIEWER_WALKTHROUGH naming the walkthrough binary, the chair is the simulated one, serviced twice
-    by the real tool on the port it reports to; VIEWER_SCREENSHOTS names where the pages go."""
+    """Debian's chromium, driven by puppeteer-core (tests/server/browser, npm ci). VIEWER_WALKTHROUGH
+    names the walkthrough binary to service the simulated chair twice, VIEWER_SCREENSHOTS a folder."""
 
     def test_staff_sign_in_find_a_chair_open_its_service_and_sign_out(self):
         walkthrough = os.environ.get("VIEWER_WALKTHROUGH")

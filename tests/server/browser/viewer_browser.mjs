@@ -1,13 +1,11 @@
-// The viewer page in Debian's chromium, headless, as a member of the maker's staff uses it.
-// Needs a receiver holding a serviced chair (VIEWER_SERIAL, two service runs, the first paired) and
-// a chair whose customer name is markup (VIEWER_HOSTILE_SERIAL). With VIEWER_SCREENSHOTS set, saves
-// the three pages there. Stops at the first failed check, with its reason.
+// The viewer page in headless chromium as the maker's staff use it, stopping at the first failed
+// check. Needs a chair serviced twice, the first run paired (VIEWER_SERIAL), and one whose customer
+// name is markup (VIEWER_HOSTILE_SERIAL). With VIEWER_SCREENSHOTS set, saves the three pages there.
 import assert from 'node:assert/strict';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-const { VIEWER_URL: base, VIEWER_TOKEN: token, VIEWER_SERIAL: serial } = process.env;
-const hostileSerial = process.env.VIEWER_HOSTILE_SERIAL;
+const { VIEWER_URL: base, VIEWER_TOKEN: token, VIEWER_SERIAL: serial, VIEWER_HOSTILE_SERIAL: hostile } = process.env;
 const shot = (page, name, fullPage = false) => process.env.VIEWER_SCREENSHOTS
   && page.screenshot({ path: path.join(process.env.VIEWER_SCREENSHOTS, name), fullPage });
 
@@ -48,7 +46,7 @@ try {
   await shot(page, 'viewer-chairs.png');
 
   // A customer name holding markup shows as text.
-  await search(hostileSerial, hostileSerial);
+  await search(hostile, hostile);
   assert.match((await texts('#cadeiras tbody tr td:nth-child(3)'))[0], /<script>/);
   assert.equal(await page.$$eval('main script, main img', (found) => found.length), 0);
   assert.deepEqual(dialogs, []);
