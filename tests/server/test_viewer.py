@@ -4,18 +4,14 @@ import hashlib
 import hmac
 import json
 import os
-import sqlite3
 import subprocess
 import tempfile
 import time
 import unittest
 import urllib.parse
-from unittest import mock
 
-import receiver_fixture
-from receiver_fixture import Receiver, exchange, old_database, report_items, report_keys
+from receiver_fixture import FORM, Receiver, old_database, report_items, report_keys, request
 
-BROWSER_DIR = os.path.join(os.path.dirname(__file__), "browser")
 EVENTS = [k for k in report_keys() if k.startswith("drive_event_")]
 HOSTILE = "<script>alert(1)</script><img src=x onerror=alert(2)>"
 
@@ -26,16 +22,10 @@ def chair_report(serial, events, name="Ana Lima", motor="KRS", **values):
                         **{"cpf": "529.982.247-25", "cnpj": "", **counts, **values})
 
 
-def api(receiver, target, **kw):
-    status, _, body = receiver.get("/viewer/api/" + target, **kw)
+def api(receiver, target):
+    status, _, body = receiver.get("/viewer/api/" + target)
     assert status == 200, (target, status, body)
     return json.loads(body)
-
-
-def pairs(receiver, serial):
-    """The chair's services, newest first, as (before id, after id or None)."""
-    services = api(receiver, f"services?serial={serial}")["services"]
-    return [(s["id"], s["after"] and s["after"]["id"]) for s in services]
 
 
 class Pairing(unittest.TestCase):
@@ -47,99 +37,67 @@ class Pairing(unittest.TestCase):
                ("STOP00000003", 0, "A", 6), ("STOP00000003", 5, "A", 6), ("STOP00000003", 6, "A", 0),
                ("SEND00000004", 0, "A", 2), ("SEND00000004", 1, "B", 0),
                ("ZERO00000005", 0, "A", 0), ("ZERO00000005", 1, "A", 0), ("ZERO00000005", 2, "A", 0)]
+    # Each chair's services, newest first, as (before id, after id or None).
     EXPECTED = {"PAIR00000001": [(3, 4), (1, 2)],       # two runs on one day
                 "LATE00000002": [(6, None), (5, None)],  # the after came too late
                 "STOP00000003": [(8, 9), (7, None)],     # a stopped run, then a whole one
                 "SEND00000004": [(11, None), (10, None)],  # another sender
                 "ZERO00000005": [(14, None), (12, 13)]}  # an after never starts a service
 
-    def upgraded_receiver(self, reports):
-        """A receiver started on a database from before services were kept, holding reports
-        (received, sender, items) as ids 1, 2, ..."""
+    def test_reports_pair_into_services_when_upgraded(self):
         folder = tempfile.mkdtemp(prefix="viewer-")
-        database = os.path.join(folder, "old.sqlite3")
-        old_database(database, reports)
-        receiver = Receiver(folder=folder, database=database)
+        receiver = Receiver(folder=folder, database=old_database(os.path.join(folder, "old.sqlite3"), [
+            (f"2026-03-02T{9 + minutes // 60:02d}:{minutes % 60:02d}:00.000Z", sender,
+             chair_report(serial, events)) for serial, minutes, sender, events in self.HISTORY]))
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
-        return receiver
-
-    def test_reports_pair_into_services_when_upgraded_and_when_posted(self):
-        receiver = self.upgraded_receiver(
-            [(f"2026-03-02T{9 + minutes // 60:02d}:{minutes % 60:02d}:00.000Z", sender,
-              chair_report(serial, events)) for serial, minutes, sender, events in self.HISTORY])
         for serial, expected in self.EXPECTED.items():
-            self.assertEqual(pairs(receiver, serial), expected, serial)
-        # Posted now: a run's two reports pair; a report with events left starts a service.
-        for events, motor in ((7, "KRS"), (0, "TRV"), (2, "TRV")):
-            self.assertEqual(receiver.post(chair_report("PAIR00000001", events, motor=motor))[0], 200)
-        self.assertEqual(pairs(receiver, "PAIR00000001"), [(17, None), (15, 16), (3, 4), (1, 2)])
-        chairs = {c["serial"]: c for c in api(receiver, "chairs")["chairs"]}
-        self.assertEqual({s: c["services"] for s, c in chairs.items()},
-                         {s: len(e) + 2 * (s == "PAIR00000001") for s, e in self.EXPECTED.items()})
-        self.assertEqual(chairs["PAIR00000001"]["motorization"], "TRV")
-        with sqlite3.connect(receiver.database) as db:
-            self.assertEqual(db.execute("SELECT MAX(version) FROM schema_version").fetchone()[0], 2)
+            services = api(receiver, f"services?serial={serial}")["services"]
+            self.assertEqual([(s["id"], s["after"] and s["after"]["id"]) for s in services],
+                             expected, serial)
 
-    def test_a_broad_search_pages_through_the_chairs_newest_first(self):
-        # Enough matches that the receiver walks the chairs instead of gathering them.
-        names = ["Ana Souza", "Bia Lima Souza", "Caio Souza"]
-        receiver = self.upgraded_receiver([("2026-03-02T09:00:00.000Z", "A", chair_report(
-            f"VZ{n:010d}", 1, names[n % 3], cpf=f"{n:011d}")) for n in range(1, 2401)])
-        cases = {"VZ": range(2400, 0, -1), "souza": range(2400, 0, -1),
-                 "lima souza": range(2398, 0, -3), "0000000012": range(129, 119, -1),
-                 "VZ00000000": range(99, 0, -1)}
-        for search, numbers in cases.items():
-            found, before = [], ""
-            while before is not None:
-                page = api(receiver, f"chairs?limit=500&q={urllib.parse.quote(search)}{before}")
-                found += [int(c["serial"][2:]) for c in page["chairs"]]
-                before = page["next"] and f"&before={page['next']}"
-            self.assertEqual(found, list(numbers), search)
+
+def post_chairs(receiver):
+    """Posts a chair serviced twice, the first run paired, a workshop's, and one named in markup."""
+    sent = [chair_report("ABC123000001", 4, "José da Silva-Souza", motor="KRS"),
+            chair_report("ABC123000001", 0, "José da Silva-Souza", motor="Dorvalis",
+                         drive_param_0x0F="-5", painel_param_0x10="3", email="=HYPERLINK(\"http://x\")"),
+            chair_report("XYZ999000002", 1, "Oficina Ávila Ltda", cnpj="12.ABC.345/01DE-35"),
+            chair_report("ABD777000003", 9, HOSTILE), chair_report("ABC123000001", 3, "José da Silva-Souza")]
+    return sent, [int(json.loads(receiver.get("/reports?limit=1")[2])["reports"][0]["id"])
+                  for items in sent if receiver.post(items)[0] == 200]
 
 
 class Reading(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.receiver = r = Receiver()
-        cls.sent = [chair_report("ABC123000001", 4, "José da Silva-Souza", motor="KRS"),
-                    chair_report("ABC123000001", 0, "José da Silva-Souza", motor="Dorvalis",
-                                 drive_param_0x0F="-5", painel_param_0x10="3",
-                                 email="=HYPERLINK(\"http://x\")"),
-                    chair_report("XYZ999000002", 1, "Oficina Ávila Ltda", cnpj="12.ABC.345/01DE-35"),
-                    chair_report("ABD777000003", 9, HOSTILE)]
-        cls.ids = [int(json.loads(r.get("/reports?limit=1")[2])["reports"][0]["id"])
-                   for items in cls.sent if r.post(items)[0] == 200]
+        cls.receiver = Receiver()
+        cls.addClassCleanup(cls.receiver.stop)
+        cls.sent, cls.ids = post_chairs(cls.receiver)
 
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.receiver.stop() == 0
-
-    def test_search_finds_chairs_by_serial_name_words_and_taxpayer_number(self):
-        cases = {"": ["ABD777000003", "XYZ999000002", "ABC123000001"], "abc": ["ABC123000001"],
-                 "AB": ["ABD777000003", "ABC123000001"], "silva": ["ABC123000001"],
+    def test_chairs_are_found_by_serial_name_words_and_taxpayer_and_show_their_services(self):
+        cases = {"": ["ABC123000001", "ABD777000003", "XYZ999000002"], "abc": ["ABC123000001"],
+                 "AB": ["ABC123000001", "ABD777000003"], "silva": ["ABC123000001"],
                  "da silva": ["ABC123000001"], "JOSE": ["ABC123000001"], "souza": ["ABC123000001"],
-                 "ilva": [], "avila": ["XYZ999000002"], "529.982": ["ABD777000003", "ABC123000001"],
+                 "ilva": [], "avila": ["XYZ999000002"], "529.982": ["ABC123000001", "ABD777000003"],
                  "12abc345": ["XYZ999000002"], "script": ["ABD777000003"], "%": []}
         for search, expected in cases.items():
             found = api(self.receiver, "chairs?q=" + urllib.parse.quote(search))
             self.assertEqual([c["serial"] for c in found["chairs"]], expected, search)
-        first = api(self.receiver, "chairs")["chairs"]
-        self.assertEqual([(c["customer"], c["taxpayer"], c["motorization"], c["services"])
-                          for c in first],
-                         [(HOSTILE, "529.982.247-25", "KRS", 1),
-                          ("Oficina Ávila Ltda", "12.ABC.345/01DE-35", "KRS", 1),
-                          ("José da Silva-Souza", "529.982.247-25", "Dorvalis", 1)])
-        seen, before = [], ""
+        chairs, before = [], ""
         while before is not None:
-            page = api(self.receiver, f"chairs?limit=1{before}")
-            seen += [c["serial"] for c in page["chairs"]]
+            page = api(self.receiver, "chairs?limit=2" + before)
+            chairs += page["chairs"]
             before = page["next"] and f"&before={page['next']}"
-        self.assertEqual(seen, [c["serial"] for c in first])
-        for bad in ("chairs?limit=0", "chairs?before=x", "service?id=0", "service?id=1&limit=501"):
-            self.assertEqual(self.receiver.get("/viewer/api/" + bad)[0], 400, bad)
-        self.assertEqual(self.receiver.get(f"/viewer/api/service?id={self.ids[-1] + 1}")[0], 404)
+        self.assertEqual([(c["serial"], c["customer"], c["taxpayer"], c["motorization"], c["services"])
+                          for c in chairs],
+                         [("ABC123000001", "José da Silva-Souza", "529.982.247-25", "KRS", 2),
+                          ("ABD777000003", HOSTILE, "529.982.247-25", "KRS", 1),
+                          ("XYZ999000002", "Oficina Ávila Ltda", "12.ABC.345/01DE-35", "KRS", 1)])
+        for bad, expected in (("chairs?limit=0", 400), ("chairs?before=x", 400), ("service?id=0", 400),
+                              ("service?id=1&limit=501", 400), (f"service?id={self.ids[-1] + 1}", 404)):
+            self.assertEqual(self.receiver.get("/viewer/api/" + bad)[0], expected, bad)
 
-    def test_a_service_shows_what_changed_in_order_and_downloads_its_reports(self):
+        # A service shows what changed, in order, and downloads its reports.
         service = api(self.receiver, f"service?id={self.ids[1]}")
         self.assertEqual((service["id"], service["after"]["id"]), (self.ids[0], self.ids[1]))
         changes = [(c["group"], c["item"], c["before"], c["after"]) for c in service["changes"]]
@@ -147,8 +105,8 @@ class Reading(unittest.TestCase):
                                        ("parametro", "drive_param_0x0F", "0", "-5"),
                                        ("parametro", "painel_param_0x10", "0", "3"),
                                        ("evento", "drive_event_0x01", "4", "0")])
-        self.assertEqual(changes[-1], ("outro", "email", "0", "=HYPERLINK(\"http://x\")"))
-        self.assertEqual(len(changes), 4 + len(EVENTS))
+        self.assertEqual((changes[-1], len(changes)),
+                         (("outro", "email", "0", "=HYPERLINK(\"http://x\")"), 4 + len(EVENTS)))
         self.assertEqual([len(service["events"][d]) for d in ("painel", "drive")], [22, 30])
         page = api(self.receiver, f"service?id={self.ids[0]}&offset=1&limit=2")
         self.assertEqual(([c["item"] for c in page["changes"]], page["next"]),
@@ -160,106 +118,75 @@ class Reading(unittest.TestCase):
         self.assertEqual(headers["content-disposition"], f'attachment; filename="servico-{self.ids[0]}.json"')
         self.assertEqual([[tuple(i) for i in r["items"]] for r in json.loads(body)["reports"]],
                          self.sent[:2])
-        status, headers, body = self.receiver.get(f"/viewer/api/service.csv?id={self.ids[0]}")
-        lines = body.decode().split("\r\n")
+        lines = self.receiver.get(f"/viewer/api/service.csv?id={self.ids[0]}")[2].decode().split("\r\n")
         self.assertEqual(lines[:2], ["item,antes,depois", f"relatorio,{self.ids[0]},{self.ids[1]}"])
-        self.assertIn('email,0,"\'=HYPERLINK(""http://x"")"', lines)
-        self.assertIn("drive_param_0x0F,0,-5", lines)
-
-
-class SigningIn(unittest.TestCase):
-    def setUp(self):
-        self.receiver = Receiver()
-        self.addCleanup(lambda: self.assertEqual(self.receiver.stop(), 0))
-        self.origin = f"http://127.0.0.1:{self.receiver.port}"
-
-    def request(self, method, path, body="", origin=None, cookie=None, host=None):
-        host = host or f"127.0.0.1:{self.receiver.port}"
-        head = f"{method} {path} HTTP/1.1\r\nHost: {host}\r\n"
-        head += f"Origin: {origin}\r\n" if origin else ""
-        head += f"Cookie: veltora_sessao={cookie}\r\n" if cookie else ""
-        if method == "POST":
-            head += f"Content-Type: application/x-www-form-urlencoded\r\nContent-Length: {len(body)}\r\n"
-        return exchange(self.receiver.port, (head + "\r\n" + body).encode())
-
-    def sign_in(self, token, origin=None):
-        status, headers, _ = self.request("POST", "/viewer/entrar", "token=" + token, origin or self.origin)
-        cookie = headers.get("set-cookie", "")
-        return status, headers.get("location"), cookie
+        self.assertLessEqual({'email,0,"\'=HYPERLINK(""http://x"")"', "drive_param_0x0F,0,-5"}, set(lines))
 
     def test_the_token_gives_a_signed_cookie_that_opens_the_api_until_it_expires(self):
-        token = self.receiver.token
-        self.assertEqual(self.sign_in("wrong-" + token), (303, "/viewer/?recusado", ""))
-        self.assertEqual(self.sign_in(token, "http://evil.example")[0], 403)
-        self.assertEqual(self.request("POST", "/viewer/entrar", "token=" + token)[0], 403)  # no Origin
-        status, location, cookie = self.sign_in(token)
+        port, token = self.receiver.port, self.receiver.token
+        own = f"http://127.0.0.1:{port}"
+
+        def send(method, path, body="", origin=own, cookie=None, host=f"127.0.0.1:{port}"):
+            cookie = cookie and f"veltora_sessao={cookie}"
+            form = {"content_type": FORM, "content_length": len(body)} if method == "POST" else {}
+            return self.receiver.send(request(method, path, body.encode(), host=host, origin=origin,
+                                              cookie=cookie, **form))
+
+        def sign_in(token, origin=own):
+            status, headers, _ = send("POST", "/viewer/entrar", "token=" + token, origin)
+            return status, headers.get("location"), headers.get("set-cookie", "")
+        self.assertEqual(sign_in("wrong-" + token), (303, "/viewer/?recusado", ""))
+        self.assertEqual(sign_in(token, "http://evil.example")[0], 403)
+        self.assertEqual(sign_in(token, None)[0], 403)
+        status, location, cookie = sign_in(token)
         self.assertEqual((status, location), (303, "/viewer/"))
         self.assertRegex(cookie, r"^veltora_sessao=\d+\.[0-9a-f]{32}\.[0-9a-f]{64}; Max-Age=43200;"
                                  r" Path=/; HttpOnly; SameSite=Strict$")
-        self.assertTrue(self.sign_in(token, f"https://127.0.0.1:{self.receiver.port}")[2].endswith("; Secure"))
+        self.assertTrue(sign_in(token, f"https://127.0.0.1:{port}")[2].endswith("; Secure"))
         value = cookie.split(";")[0].split("=", 1)[1]
-        expiry, nonce, _ = value.split(".")
         key = hmac.new(token.encode(), b"veltora viewer session 1", hashlib.sha256).digest()
-        expired = f"{int(time.time()) - 1}.{nonce}"
+        expired = f"{int(time.time()) - 1}.{value.split('.')[1]}"
         expired += "." + hmac.new(key, expired.encode(), hashlib.sha256).hexdigest()
-        cases = [({"cookie": value}, 200), ({}, 401), ({"cookie": value[:-1] + "01"[value[-1] == "0"]}, 401),
-                 ({"cookie": expired}, 401), ({"cookie": value, "origin": "http://evil.example"}, 403),
+        cases = [({"cookie": value, "origin": None}, 200), ({"origin": None}, 401),
+                 ({"cookie": value[:-1] + "01"[value[-1] == "0"]}, 401), ({"cookie": expired}, 401),
+                 ({"cookie": value, "origin": "http://evil.example"}, 403),
                  ({"cookie": value, "host": "evil.example"}, 421)]
         for headers, expected in cases:
-            self.assertEqual(self.request("GET", "/viewer/api/chairs", **headers)[0], expected, headers)
-        self.assertEqual(self.request("GET", f"/viewer/api/chairs?token={token}")[0], 401)
-        status, headers, _ = self.request("POST", "/viewer/sair", origin=self.origin, cookie=value)
+            self.assertEqual(send("GET", "/viewer/api/chairs", **headers)[0], expected, headers)
+        self.assertEqual(send("GET", f"/viewer/api/chairs?token={token}")[0], 401)
+        status, headers, _ = send("POST", "/viewer/sair", cookie=value)
         self.assertEqual((status, headers["set-cookie"].split(";")[:2]), (303, ["veltora_sessao=", " Max-Age=0"]))
-
-    def test_the_page_runs_only_its_own_script(self):
-        status, headers, body = self.request("GET", "/viewer/")
-        self.assertEqual(status, 200)
+        # The page runs only its own script, and in no frame.
+        status, headers, body = send("GET", "/viewer/")
+        self.assertEqual((status, headers["x-frame-options"]), (200, "DENY"))
         self.assertIn("script-src 'self'", headers["content-security-policy"])
-        self.assertEqual(headers["x-frame-options"], "DENY")
         self.assertNotRegex(body.decode(), r"<script(?![^>]*\ssrc=)|\son\w+=")
-        for asset in ("viewer.js", "viewer.css"):
-            self.assertEqual(self.request("GET", "/viewer/" + asset)[0], 200)
 
 
 class InABrowser(unittest.TestCase):
-    """Debian's chromium, driven by puppeteer-core (tests/server/browser, npm ci). With
-    VIEWER_WALKTHROUGH naming the walkthrough binary, the chair is the simulated one, serviced twice
-    by the real tool on the port it reports to; VIEWER_SCREENSHOTS names where the pages go."""
+    """Debian's chromium, driven by puppeteer-core (tests/server/browser, npm ci). VIEWER_WALKTHROUGH
+    names the walkthrough binary to service the simulated chair twice, VIEWER_SCREENSHOTS a folder."""
 
     def test_staff_sign_in_find_a_chair_open_its_service_and_sign_out(self):
         walkthrough = os.environ.get("VIEWER_WALKTHROUGH")
-        port = 18080 if walkthrough else receiver_fixture.free_port()
-        with mock.patch.object(receiver_fixture, "free_port", return_value=port):
-            receiver = Receiver()
+        receiver = Receiver(port=18080 if walkthrough else None)
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
         self.assertTrue(receiver.started(), "the receiver could not listen")
-        def post(items):
-            self.assertEqual(receiver.post(items)[0], 200)
-        serial = "VZMD24123456"
-        for run in range(2):
-            if walkthrough:
-                env = dict(os.environ, QT_QPA_PLATFORM="offscreen",
-                           XDG_CONFIG_HOME=tempfile.mkdtemp(prefix="walkthrough-"))
+        post_chairs(receiver)
+        if walkthrough:
+            env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+            for _ in range(2):
+                env["XDG_CONFIG_HOME"] = tempfile.mkdtemp(prefix="walkthrough-")
                 subprocess.run([walkthrough, "--token-file", receiver.token_file], env=env,
                                check=True, stdout=subprocess.DEVNULL, timeout=120)
-            else:
-                post(chair_report(serial, 3, motor="KRS"))
-                post(chair_report(serial, 0, motor="Dorvalis", drive_param_0x0D="60"))
-        others = [("VZKT19000417", "Clínica Reabilita Ltda", "TRV", "12.ABC.345/01DE-35"),
-                  ("VZKS21008830", "Marcos Antônio Ferreira", "KRT 071", ""),
-                  ("VZTR22001562", HOSTILE, "KRT", "")]
-        for other, name, motor, cnpj in others:
-            post(chair_report(other, 2, name, motor="KRS", cnpj=cnpj))
-            post(chair_report(other, 0, name, motor=motor, cnpj=cnpj))
-        post(chair_report("VZKT20004471", 5, "Lúcia Helena Prado"))  # a stopped run
-        env = dict(os.environ, VIEWER_URL=f"http://127.0.0.1:{port}", VIEWER_TOKEN=receiver.token,
-                   VIEWER_SERIAL=serial, VIEWER_HOSTILE_SERIAL="VZTR22001562")
+        env = dict(os.environ, VIEWER_URL=f"http://127.0.0.1:{receiver.port}",
+                   VIEWER_TOKEN=receiver.token, VIEWER_HOSTILE_SERIAL="ABD777000003",
+                   VIEWER_SERIAL="VZMD24123456" if walkthrough else "ABC123000001")
         if "VIEWER_SCREENSHOTS" in env:
             env["VIEWER_SCREENSHOTS"] = os.path.abspath(env["VIEWER_SCREENSHOTS"])
-        run = subprocess.run(["node", "viewer_browser.mjs"], cwd=BROWSER_DIR, env=env,
-                             capture_output=True, text=True, timeout=240)
-        print(run.stdout, run.stderr[-3000:])
-        self.assertEqual(run.returncode, 0)
+        run = subprocess.run(["node", "viewer_browser.mjs"], env=env, capture_output=True, text=True,
+                             cwd=os.path.join(os.path.dirname(__file__), "browser"), timeout=240)
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr[-3000:])
 
 
 if __name__ == "__main__":
