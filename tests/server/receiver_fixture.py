@@ -197,7 +197,11 @@ class Receiver:
 
     def stored(self):
         """(id, client, items) of every report, oldest first, as the receiver lists them."""
-        reports = json.loads(self.get("/reports?limit=100")[2])["reports"]
+        reports, page = [], {"next": ""}
+        while page["next"] is not None:
+            before = f"&before={page['next']}" if page["next"] else ""
+            page = json.loads(self.get(f"/reports?limit=100{before}")[2])
+            reports += page["reports"]
         return [(r["id"], r["client"], [tuple(i) for i in r["items"]]) for r in reversed(reports)]
 
     def stop(self, sig=15, timeout=10):
