@@ -12,6 +12,7 @@ struct Veltora_Motor_TestAccess {
     static Job connect_chair() { return &Veltora_Motor::connect_chair; }
     static Job disconnect_chair() { return &Veltora_Motor::disconnect_chair; }
     static Job load_parameters() { return &Veltora_Motor::load_parameters; }
+    static Job send_parameters() { return &Veltora_Motor::send_parameters; }
     static Job load_events() { return &Veltora_Motor::load_events; }
     static Job clear_events() { return &Veltora_Motor::clear_events; }
     static Job send_report() { return &Veltora_Motor::send_report; }
