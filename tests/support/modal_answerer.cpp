@@ -8,23 +8,14 @@ ModalAnswerer::ModalAnswerer(QObject *parent) : QObject(parent) {
     timer_.start(5);
 }
 
-void ModalAnswerer::queue_answers(std::initializer_list<QMessageBox::StandardButton> buttons) {
-    answers_.insert(answers_.end(), buttons);
-}
-
 void ModalAnswerer::answer_active_box() {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (box == nullptr || !box->isVisible())
         return;
-    QMessageBox::StandardButton wanted = QMessageBox::Ok;
-    if (!answers_.empty()) {
-        wanted = answers_.front();
-        answers_.pop_front();
-    }
     texts_.append(box->text());
     if (on_box_)
         on_box_(box);
-    QAbstractButton *button = box->button(wanted);
+    QAbstractButton *button = box->button(QMessageBox::Ok);
     if (button == nullptr)
         button = box->escapeButton();
     if (button != nullptr)

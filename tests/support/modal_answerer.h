@@ -5,32 +5,25 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <deque>
 #include <functional>
 
 // Answers the modal message boxes the window opens, as a user would: it polls for the active
-// modal widget, records the box's text and presses a button (Ok unless told otherwise).
+// modal widget, records the box's text and presses Ok (or the escape button when a box has no Ok).
 class ModalAnswerer : public QObject {
     Q_OBJECT
 
 public:
     explicit ModalAnswerer(QObject *parent = nullptr);
 
-    // The next boxes are answered with these buttons, in order; after them, Ok (or the escape
-    // button when a box has no Ok).
-    void queue_answers(std::initializer_list<QMessageBox::StandardButton> buttons);
-
     // Called with each box before it is answered, while the window still waits for it.
     void on_box(std::function<void(QMessageBox *)> callback) { on_box_ = std::move(callback); }
 
     QStringList texts() const { return texts_; }
-    void clear() { texts_.clear(); }
 
 private:
     void answer_active_box();
 
     QTimer timer_;
     QStringList texts_;
-    std::deque<QMessageBox::StandardButton> answers_;
     std::function<void(QMessageBox *)> on_box_;
 };

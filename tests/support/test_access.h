@@ -25,7 +25,6 @@ struct Veltora_Motor_TestAccess {
 
     static DeviceData &panel_data(Veltora_Motor &w) { return *w.panel_data; }
     static DeviceData &drive_data(Veltora_Motor &w) { return *w.drive_data; }
-    static int motor_index(const Veltora_Motor &w) { return w.motor_index; }
     static const MotorProfile *selected_profile(const Veltora_Motor &w) {
         return w.selected_profile;
     }

@@ -1,0 +1,358 @@
+#include "local_receiver.h"
+#include "modal_answerer.h"
+#include "progress_log.h"
+#include "recorded_sleep.h"
+#include "sim/sim_chair.h"
+#include "test_access.h"
+#include "ui/veltora_motor.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+
+using Access = Veltora_Motor_TestAccess;
+
+namespace {
+
+const QString idle = QStringLiteral("Veltora Zazurad");
+const QString confirm_text = QStringLiteral(
+    "Esta operação irá enviar relatórios da cadeira para a Veltora, configurar a nova motorização "
+    "e limpar o registro de eventos do drive.");
+const QString locked_text =
+    QStringLiteral("Versão de Firmware incompatível. Utilize o Veltora Zazurad 2.0!");
+
+std::string item(const StoredReport &report, const std::string &key) {
+    const auto found = std::find_if(report.items.begin(), report.items.end(),
+                                    [&key](const auto &pair) { return pair.first == key; });
+    return found == report.items.end() ? std::string("<missing>") : found->second;
+}
+
+// A fresh window on the default simulated chair, its boxes answered with Ok and its waits recorded.
+struct ChairWindow {
+    ChairWindow() {
+        sim::reset();
+        window = std::make_unique<Veltora_Motor>();
+        window->show();
+    }
+    ~ChairWindow() {
+        // Before the answerer goes, so the destructor's messages still find it.
+        window.reset();
+        sim::reset();
+    }
+    ChairWindow(const ChairWindow &) = delete;
+    ChairWindow &operator=(const ChairWindow &) = delete;
+
+    template <typename T> T *widget(const char *name) const {
+        return window->findChild<T *>(QString::fromLatin1(name));
+    }
+    QString label(const char *name) const { return widget<QLabel>(name)->text(); }
+    void click(const char *name) const { widget<QPushButton>(name)->click(); }
+    void connect_chair() const { click("btn_connect"); }
+    // Connected: Desconectar offered and the chair's boxes open; disconnected: all the reverse.
+    bool looks(bool connected) const {
+        return widget<QPushButton>("btn_disconnect")->isVisible() == connected &&
+               widget<QPushButton>("btn_connect")->isVisible() != connected &&
+               widget<QGroupBox>("box_info")->isEnabled() == connected &&
+               widget<QGroupBox>("box_motor")->isEnabled() == connected;
+    }
+
+    // Types the customer in as a user would, leaving each field: a private person, who becomes a
+    // company when given a CNPJ.
+    void fill_customer(const QString &cnpj = {},
+                       const QString &cpf = QStringLiteral("529.982.247-25")) const {
+        const auto type = [this](const char *name, const QString &text) {
+            auto *edit = widget<QLineEdit>(name);
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        };
+        widget<QRadioButton>("radio_user")->click();
+        type("user_name", QStringLiteral("Ana Lima"));
+        type("user_email", QStringLiteral("ana+cadeira@loja.com.br"));
+        type("user_phone", QStringLiteral("11987654321"));
+        type("user_cpf", cpf);
+        type("user_cep", QStringLiteral("01001000"));
+        if (!cnpj.isEmpty()) {
+            widget<QRadioButton>("radio_company")->click();
+            type("user_cnpj", cnpj);
+        }
+    }
+
+    RecordedSleep sleep;
+    ModalAnswerer answerer;
+    std::unique_ptr<Veltora_Motor> window;
+};
+
+} // namespace
+
+enum class Fault { no_cable, user_cable_only, silent, foreign_replies, failing_writes };
+Q_DECLARE_METATYPE(Fault)
+
+// The window against the simulated chair: connecting, disconnecting and the one-button service
+// (report, profile, clear, report again) into the in-process receiver.
+class TestChairWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    int databases = 0;
+
+    QString new_database() { return dir.filePath(QStringLiteral("r%1.sqlite3").arg(++databases)); }
+
+private slots:
+    void connect_reads_both_devices_and_shows_the_drive() {
+        ChairWindow chair;
+        ProgressLog progress(*chair.window);
+        chair.connect_chair();
+        QCOMPARE(chair.answerer.texts(), QStringList());
+        QCOMPARE(Access::link_state(*chair.window), 2);
+        QVERIFY(chair.looks(true));
+        QCOMPARE(chair.label("info_serial"), QStringLiteral("VZMD24123456"));
+        QCOMPARE(chair.label("info_versions"), QStringLiteral("2.4 / 1.0"));
+        QCOMPARE(chair.label("info_motor"), QStringLiteral("KRS"));
+        QCOMPARE(chair.widget<QComboBox>("combo_motor")->currentIndex(), 2);
+        QCOMPARE(Access::selected_profile(*chair.window), Access::profile(*chair.window, 4));
+        QCOMPARE(Access::drive_data(*chair.window).params, sim::params(sim::drive));
+        QCOMPARE(Access::panel_data(*chair.window).params, sim::params(sim::panel));
+        QCOMPARE(Access::drive_data(*chair.window).events, sim::events(sim::drive));
+        QCOMPARE(Access::panel_data(*chair.window).events, sim::events(sim::panel));
+        // 100 + 250 ms to open the connection, then 50 ms after each of 52 events and 88
+        // parameters.
+        QCOMPARE(chair.sleep.total(), 7350u);
+        QVector<int> counts;
+        for (const int items : {52, 88}) {
+            for (int i = 0; i < items; ++i)
+                counts.append(i);
+            counts.append(0);
+        }
+        QCOMPARE(progress.values, counts);
+        QCOMPARE(progress.maximums, (QVector<int>{0, 100, 52, 100, 88, 100}));
+        QCOMPARE(progress.texts, (QStringList{"Conectando ...", idle, "Carregando Eventos ...",
+                                              idle, "Carregando Parâmetros ...", idle}));
+        QVERIFY(progress.all_on_gui_thread);
+    }
+
+    void a_failed_connect_tells_why_and_the_next_press_connects_data() {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("link_state");
+        QTest::addColumn<int>("cable");
+        const QString cable_failed = "Falha ao estabelecer a conecão com a cadeira!";
+        const QString no_answer = "Falha ao estabelecer a conexão com a cadeira!";
+        QTest::newRow("user cable") << Fault::user_cable_only << QString() << 2 << 0x8358;
+        QTest::newRow("no cable") << Fault::no_cable
+                                  << QStringLiteral("Cabo de comunicação USB não encontrado!") << 0
+                                  << 0xFFFF;
+        QTest::newRow("silent chair") << Fault::silent << no_answer << 1 << 0x8359;
+        QTest::newRow("foreign replies") << Fault::foreign_replies << no_answer << 1 << 0x8359;
+        QTest::newRow("failing cable") << Fault::failing_writes << cable_failed << 0 << 0x8359;
+    }
+
+    void a_failed_connect_tells_why_and_the_next_press_connects() {
+        QFETCH(Fault, fault);
+        QFETCH(QString, message);
+        QFETCH(int, link_state);
+        QFETCH(int, cable);
+        ChairWindow chair;
+        if (fault == Fault::no_cable || fault == Fault::user_cable_only)
+            sim::set_plugged_products(fault == Fault::no_cable ? std::vector<int>{}
+                                                               : std::vector<int>{0x8358});
+        sim::set_silent(fault == Fault::silent);
+        if (fault == Fault::foreign_replies) // byte 2 holds the device's address instead of 0
+            sim::corrupt_replies(sim::ReplyFault::wrong_address, 20);
+        if (fault == Fault::failing_writes)
+            sim::fail_writes(20);
+        chair.connect_chair();
+        QCOMPARE(chair.answerer.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(Access::link_state(*chair.window), link_state);
+        QCOMPARE(Access::cable_product_id(*chair.window), cable);
+        QVERIFY(chair.looks(link_state == 2));
+        if (link_state == 2)
+            return;
+        QCOMPARE(sim::live_contexts(), fault == Fault::no_cable ? 0 : 1);
+
+        // A cable left at 1 is kept; one that failed is closed before the next search.
+        sim::reset();
+        chair.connect_chair();
+        QCOMPARE(sim::count_calls("ftdi_usb_open") == 0, link_state == 1);
+        QCOMPARE(sim::live_contexts(), 1);
+        QVERIFY(chair.looks(true));
+    }
+
+    void firmware_too_new_locks_the_service_for_the_rest_of_the_run() {
+        ChairWindow chair;
+        sim::set_param(sim::drive, 5, 0x0300);
+        chair.connect_chair();
+        QCOMPARE(chair.answerer.texts(), QStringList{locked_text});
+        QVERIFY(chair.looks(true));
+        QCOMPARE(chair.label("info_versions"), QStringLiteral("3.0 / 1.0"));
+
+        chair.click("btn_disconnect");
+        sim::set_param(sim::drive, 5, 0x02FF); // the newest firmware still allowed
+        chair.connect_chair();
+        QCOMPARE(chair.answerer.texts(), QStringList{locked_text});
+        QVERIFY(!chair.widget<QComboBox>("combo_motor")->isEnabled());
+        QVERIFY(!chair.widget<QPushButton>("btn_send")->isEnabled());
+        QVERIFY(!chair.widget<QGroupBox>("box_user")->isEnabled());
+    }
+
+    void disconnecting_and_closing_let_the_chair_go() {
+        ChairWindow chair;
+        chair.connect_chair();
+        ProgressLog progress(*chair.window);
+        chair.click("btn_disconnect");
+        QCOMPARE(chair.answerer.texts(), QStringList());
+        QCOMPARE(Access::link_state(*chair.window), 1);
+        QVERIFY(chair.looks(false));
+        QCOMPARE(chair.label("info_serial"), QString());
+        QCOMPARE(chair.label("info_motor"), QString());
+        QCOMPARE(chair.widget<QComboBox>("combo_motor")->currentIndex(), -1);
+        QCOMPARE(progress.texts, (QStringList{"Desconectando ...", idle}));
+        QVERIFY(!sim::dtr_high());
+
+        // The cable stays open for the next connect, and closing the window lets the chair go.
+        sim::clear_record();
+        chair.connect_chair();
+        QCOMPARE(sim::count_calls("ftdi_usb_open"), 0);
+        QVERIFY(chair.looks(true));
+        sim::clear_record();
+        chair.window.reset();
+        QCOMPARE(sim::written_frames().front(),
+                 (std::vector<std::uint8_t>{14, 0, 1, 0, 0, 0, 0, 15}));
+        QCOMPARE(sim::live_contexts(), 0);
+        QVERIFY(!sim::dtr_high());
+    }
+
+    // Yesterday a private person whose CPF is off in its last digit, today a company: the CPF kept
+    // in the hidden field does not travel in today's reports.
+    void a_whole_service_reports_before_and_after_the_change() {
+        LocalReceiver receiver(new_database());
+        QVERIFY(receiver.ok());
+        ChairWindow chair;
+        chair.fill_customer({}, QStringLiteral("529.982.247-26"));
+        chair.connect_chair();
+        chair.click("btn_send");
+        chair.fill_customer(QStringLiteral("11222333000181"));
+        chair.widget<QComboBox>("combo_motor")->setCurrentIndex(7); // TRV: profile 10
+        ProgressLog progress(*chair.window);
+        chair.click("btn_send");
+
+        QCOMPARE(chair.answerer.texts(),
+                 (QStringList{"Os dados do usuário devem ser preenchidos corretamente!",
+                              confirm_text, "Operação concluída!"}));
+        QCOMPARE(progress.texts,
+                 (QStringList{"Enviando relatório ...", idle, "Enviando Parâmetros ...", idle,
+                              "Limpando Eventos ...", idle, "Enviando relatório ...", idle}));
+        for (const auto &[index, word] : build_motor_profile(10))
+            QCOMPARE(sim::param(sim::drive, index), word.word());
+        for (const auto &[index, value] : sim::events(sim::drive))
+            QCOMPARE(int(value), 0);
+        QCOMPARE(sim::events(sim::panel), sim::default_events(sim::panel));
+        QCOMPARE(chair.label("info_motor"), QStringLiteral("TRV"));
+
+        const std::vector<StoredReport> reports = receiver.reports(); // newest first
+        QCOMPARE(reports.size(), std::size_t(2));
+        const StoredReport &before = reports[1];
+        const StoredReport &after = reports[0];
+        QCOMPARE(before.items.size(), std::size_t(141));
+        QCOMPARE(item(before, "email"), std::string("ana+cadeira@loja.com.br"));
+        QCOMPARE(item(before, "telefone"), std::string("(11) 987654321"));
+        QCOMPARE(item(before, "cabo_comunicacao"), std::string("Assistencia"));
+        QCOMPARE(item(before, "drive_serial"), std::string("VZMD24123456"));
+        QCOMPARE(item(before, "drive_motorizacao"), std::string("KRS"));
+        QCOMPARE(item(after, "drive_motorizacao"), std::string("TRV"));
+        QCOMPARE(item(before, "drive_param_0x0D"), std::string("25"));
+        QCOMPARE(item(after, "drive_param_0x0D"), std::string("60"));
+        QCOMPARE(item(before, "drive_event_0x01"), std::string("2"));
+        QCOMPARE(item(after, "drive_event_0x01"), std::string("0"));
+        QCOMPARE(item(after, "painel_event_0x01"), item(before, "painel_event_0x01"));
+        for (const StoredReport &report : reports) {
+            QCOMPARE(item(report, "cpf"), std::string());
+            QCOMPARE(item(report, "cnpj"), std::string("11.222.333/0001-81"));
+        }
+        QVERIFY(chair.looks(true));
+        QVERIFY(chair.widget<QFrame>("main_frame")->isEnabled());
+        QCOMPARE(chair.widget<QProgressBar>("progress_bar")->maximum(), 100);
+    }
+
+    // Each step runs only when the one before succeeded.
+    void a_failing_step_stops_the_service_data() {
+        QTest::addColumn<bool>("receiving");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("reports");
+        QTest::newRow("report") << false << QStringLiteral("Falha ao enviar o relatório!") << 0;
+        QTest::newRow("clear") << true << QStringLiteral("Falha ao limpar os eventos!") << 1;
+    }
+
+    void a_failing_step_stops_the_service() {
+        QFETCH(bool, receiving);
+        QFETCH(QString, message);
+        QFETCH(int, reports);
+        // Without a receiver the connection is refused.
+        std::unique_ptr<LocalReceiver> receiver;
+        if (receiving)
+            receiver = std::make_unique<LocalReceiver>(new_database());
+        ChairWindow chair;
+        chair.fill_customer();
+        chair.connect_chair();
+        chair.widget<QComboBox>("combo_motor")->setCurrentIndex(7);
+        // Each exchange is four cable calls (DTR, write, echo, reply): the fifth clear fails.
+        sim::unplug_after(4 * (34 + 4));
+        chair.click("btn_send");
+        QCOMPARE(chair.answerer.texts(), (QStringList{confirm_text, message}));
+        QCOMPARE(sim::params(sim::drive) == sim::default_params(sim::drive), !receiving);
+        QCOMPARE(int(sim::event(sim::drive, 1)), receiving ? 0 : 2);
+        QCOMPARE(sim::event(sim::drive, 5), sim::default_events(sim::drive).at(5));
+        QCOMPARE(receiver ? int(receiver->reports().size()) : 0, reports);
+        QVERIFY(chair.widget<QFrame>("main_frame")->isEnabled());
+    }
+
+    // Chair B refuses what chair A answered: B is shown and reported with 0 there, not A's value.
+    void a_second_chair_is_not_taken_for_the_first() {
+        LocalReceiver receiver(new_database());
+        QVERIFY(receiver.ok());
+        ChairWindow chair;
+        chair.fill_customer();
+        chair.connect_chair(); // KRS
+        chair.click("btn_disconnect");
+        sim::refuse(sim::drive, 8, 1);
+        sim::refuse(sim::drive, 8, 9);
+        sim::refuse(sim::panel, 2, 0x21);
+        chair.connect_chair();
+        QCOMPARE(chair.label("info_motor"), QStringLiteral("KRT Standup"));
+        QCOMPARE(chair.label("info_serial"), QStringLiteral("Serial Inválido"));
+        chair.click("btn_send");
+        const StoredReport before = receiver.reports().at(1);
+        QCOMPARE(item(before, "drive_param_0x09"), std::string("0"));
+        QCOMPARE(item(before, "drive_motorizacao"), std::string("KRT"));
+        QCOMPARE(item(before, "painel_event_0x21"), std::string("0"));
+    }
+
+    // No button leaves the connected look with the link down; should it drop all the same,
+    // Enviar turns the window back without talking to the chair.
+    void a_lost_connection_switches_to_the_disconnected_look() {
+        ChairWindow chair;
+        chair.fill_customer();
+        chair.connect_chair();
+        Access::set_link_state(*chair.window, 1);
+        sim::clear_record();
+        chair.click("btn_send");
+        QCOMPARE(chair.answerer.texts(), (QStringList{confirm_text, "Conexão perdida!"}));
+        QVERIFY(sim::calls().empty());
+        QVERIFY(chair.looks(false));
+        QCOMPARE(chair.label("info_serial"), QString());
+        QCOMPARE(chair.widget<QComboBox>("combo_motor")->currentIndex(), -1);
+    }
+};
+
+QTEST_MAIN(TestChairWindow)
+#include "test_chair_window.moc"
