@@ -4,6 +4,7 @@
 #include "recorded_sleep.h"
 #include "sim/sim_chair.h"
 #include "test_access.h"
+#include "typing.h"
 #include "ui/veltora_motor.h"
 
 #include <QComboBox>
@@ -70,11 +71,7 @@ struct ChairWindow {
     void fill_customer(const QString &cnpj = {},
                        const QString &cpf = QStringLiteral("529.982.247-25")) const {
         const auto type = [this](const char *name, const QString &text) {
-            auto *edit = widget<QLineEdit>(name);
-            edit->setFocus();
-            edit->selectAll();
-            QTest::keyClicks(edit, text);
-            QTest::keyClick(edit, Qt::Key_Return);
+            type_and_enter(widget<QLineEdit>(name), text);
         };
         widget<QRadioButton>("radio_user")->click();
         type("user_name", QStringLiteral("Ana Lima"));

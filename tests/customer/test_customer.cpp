@@ -1,4 +1,5 @@
 #include "test_access.h"
+#include "typing.h"
 #include "ui/veltora_motor.h"
 
 #include <QLabel>
@@ -54,15 +55,6 @@ bool in_mode(const Veltora_Motor &window, bool company) {
            find(window, "user_cpf")->isVisible() == !company &&
            find<QLabel>(window, "label_name")->text() == (company ? "Razão Social" : "Nome") &&
            find<QLabel>(window, "label_cpf_cnpj")->text() == (company ? "CNPJ" : "CPF");
-}
-
-// What a user does: replaces the field's content by typing, then presses Return.
-void type_and_enter(QLineEdit *edit, const QString &text) {
-    edit->selectAll();
-    edit->del();
-    edit->home(false);
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 } // namespace

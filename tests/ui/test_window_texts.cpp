@@ -62,10 +62,10 @@ std::set<std::pair<QWidget *, QString>> texts_of(Veltora_Motor &window) {
             edit->setText(QString(14, QLatin1Char(digit)));
             shown.emplace(edit, edit->text());
         }
-    add("user_cnpj", QStringLiteral("12.ABC.345/01DE-35"));
-    add("info_serial", QStringLiteral("ABCDEF999999"));
-    add("info_serial", QStringLiteral("Serial Inválido"));
-    add("info_versions", QStringLiteral("255.255 / 255.255"));
+    add("user_cnpj", QString::fromUtf8(window_texts::alphanumeric_cnpj));
+    add("info_serial", QString::fromUtf8(window_texts::widest_serial));
+    add("info_serial", QString::fromUtf8(window_texts::invalid_serial));
+    add("info_versions", QString::fromUtf8(window_texts::widest_versions));
     auto *motors = window.findChild<QComboBox *>(QStringLiteral("combo_motor"));
     for (int row = 0; row < motors->count(); ++row)
         for (const char *name : {"combo_motor", "info_motor"})
