@@ -1,7 +1,8 @@
 """Mutation check: applies each mutant of a list in turn, rebuilds incrementally, runs the test
 suites whose programs the mutant changed, restores the file, and prints one line per mutant and
 the score. A mutant line reads:  path: original text => replacement text
-(the original must occur exactly once in the file). Lines starting with # are comments."""
+(the original must occur exactly once in the file; "\u23ce" stands for a line break). Lines
+starting with # are comments."""
 import contextlib
 import json
 import os
@@ -95,7 +96,8 @@ def mutants(path):
         if line.strip() and not line.startswith("#"):
             file, _, change = line.partition(": ")
             original, _, replacement = change.partition(" => ")
-            yield number, file, original, replacement
+            unfold = lambda text: text.replace("\u23ce", "\n")
+            yield number, file, unfold(original), unfold(replacement)
 
 
 def try_mutant(file, original, replacement, programs, targets, per_test_timeout):
