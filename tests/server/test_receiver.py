@@ -4,6 +4,7 @@ import contextlib
 import json
 import os
 import re
+import select
 import signal
 import socket
 import time
@@ -101,6 +102,16 @@ class Refusing(unittest.TestCase):
             answered = time.monotonic()
             self.assertEqual(sock.recv(100), b"")
             self.assertTrue(1.5 < time.monotonic() - answered < 3.5, time.monotonic() - answered)
+        # A new connection's first request has its deadline too, however its bytes keep trickling.
+        with socket.create_connection(("127.0.0.1", receiver.port)) as sock:
+            opened = time.monotonic()
+            with contextlib.suppress(OSError):  # a reset while sending is a cut too
+                for byte in report[:50]:
+                    if select.select([sock], [], [], 0.1)[0]:
+                        break
+                    sock.send(bytes([byte]))
+                self.assertEqual(sock.recv(100), b"")
+            self.assertTrue(1.9 < time.monotonic() - opened < 3.5, time.monotonic() - opened)
 
     def test_settings_are_checked_at_start_and_a_trusted_proxy_names_the_client(self):
         for args, kw in ((["--port", "0"], {}), (["--verbose"], {}), ([], {"token_mode": 0o640}),
