@@ -170,6 +170,26 @@ class Enduring(unittest.TestCase):
                              [("0",)])
             STORE.ctl("restart", "-m", "fast")
             self.assertEqual([other.post(report_items("after"))[0] for other in pair], [200, 200])
+            # A database that is down refuses the reports; once it is back, they are stored again.
+            STORE.ctl("stop", "-m", "fast")
+            self.assertEqual([other.post(report_items("down"))[0] for other in pair], [500, 500])
+            STORE.ctl("start")
+            self.assertEqual([other.post(report_items("up"))[0] for other in pair], [200, 200])
+            self.assertEqual([s[2][1][1] for s in pair[0].stored()], ["after", "after", "up", "up"])
+
+    def test_a_report_the_database_refuses_is_answered_500_and_the_receiver_goes_on(self):
+        receiver = Receiver()
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        self.assertEqual(receiver.post(report_items("kept"))[0], 200)
+        # A table gone from under the receiver: its items' and its facts' in turn, and their reads.
+        for table, reads in (("report_items", ["/reports", "/viewer/api/service?id=1"]),
+                             ("report_facts", ["/viewer/api/chairs", "/viewer/api/services?serial=0"])):
+            STORE.rows(receiver.database, f"ALTER TABLE {table} RENAME TO away")
+            self.assertEqual(receiver.post(report_items("refused"))[::2], (500, b"ERROR: not stored\n"))
+            self.assertEqual([receiver.get(target)[0] for target in reads], [500, 500], table)
+            STORE.rows(receiver.database, f"ALTER TABLE away RENAME TO {table}")
+        self.assertEqual(receiver.post(report_items("after"))[::2], (200, b"OK"))
+        self.assertEqual([dict(items).get("nome") for _, _, items in receiver.stored()], ["kept", "after"])
 
 
 if __name__ == "__main__":
