@@ -14,10 +14,11 @@ from concurrent.futures import ThreadPoolExecutor
 from receiver_fixture import (FORM, REPORT_PATH, STORE, Receiver, post_request, query_of,
                               read_answer, report_items, request)
 
-# Bytes that are not UTF-8 (overlong, surrogate, stray, past U+10FFFF, cut short), NUL and a
-# character ending the value.
+# Bytes that are not UTF-8 (overlong, surrogate, stray, past U+10FFFF, cut short) beside the
+# characters at those bounds, NUL and a character ending the value.
 HOSTILE = ("José \"da\" Silva\\ + & = % # <script>\x01\x1f\n\x00\udcc0\udcaf\udced\udca0\udc80\udcff"
-           "\udce0\udc80\udcaf\udcf0\udc80\udc80\udc80\udcf4\udc90\udc80\udc80\udce2\udc82.😀")
+           "\udce0\udc80\udcaf\udce0\udc9f\udcbf\u0800\udcf0\udc8f\udcbf\udcbf\U00010000\udcf4\udc90\udc80\udc80"
+           "\U0010ffff\udce2\udc82.😀")
 # Each byte that is not UTF-8, and NUL, is stored and listed as U+FFFD.
 AS_STORED = re.sub("[\x00\udc80-\udcff]", "\ufffd", HOSTILE)
 
