@@ -4,6 +4,7 @@ import contextlib
 import json
 import os
 import re
+import select
 import signal
 import socket
 import time
@@ -13,8 +14,11 @@ from concurrent.futures import ThreadPoolExecutor
 from receiver_fixture import (FORM, REPORT_PATH, STORE, Receiver, post_request, query_of,
                               read_answer, report_items, request)
 
-# Bytes that are not UTF-8 (overlong, surrogate, stray), NUL and a character ending the value.
-HOSTILE = "José \"da\" Silva\\ + & = % # <script>\x01\x1f\n\x00\udcc0\udcaf\udced\udca0\udc80\udcff😀"
+# Bytes that are not UTF-8 (overlong, surrogate, stray, past U+10FFFF, cut short) beside the
+# characters at those bounds, NUL and a character ending the value.
+HOSTILE = ("José \"da\" Silva\\ + & = % # <script>\x01\x1f\n\x00\udcc0\udcaf\udced\udca0\udc80\udcff"
+           "\udce0\udc80\udcaf\udce0\udc9f\udcbf\u0800\udcf0\udc8f\udcbf\udcbf\U00010000\udcf4\udc90\udc80\udc80"
+           "\U0010ffff\udce2\udc82.😀")
 # Each byte that is not UTF-8, and NUL, is stored and listed as U+FFFD.
 AS_STORED = re.sub("[\x00\udc80-\udcff]", "\ufffd", HOSTILE)
 
@@ -58,6 +62,8 @@ class Refusing(unittest.TestCase):
         chunks = b"400\r\n" + b"a" * 1024 + b"\r\n"
         cases = [  # (send, query or target, headers and body, status)
             (post, query.replace("nome=Ana", "nome=Jo%c3%afo+Z"), {}, 200),
+            # Empty pieces, as a proxy may leave them, are no items.
+            (post, "&" + query.replace("&nome=Ana&", "&&nome=Bia&&") + "&", {}, 200),
             (post, query, {"body": b"x" * 65536}, 200), (post, query, {"body": b"x" * 65537}, 413),
             # A chunked body is counted as it comes: past the cap the connection is cut.
             (post, query, {"body": chunks * 65 + b"0\r\n\r\n", "content_length": None,
@@ -73,14 +79,14 @@ class Refusing(unittest.TestCase):
             (get, "/reports", {"host": f"evil.example:{port}"}, 421),
             (get, "/reports", {"origin": f"https://localhost:{port}", "host": f"LOCALHOST:{port}"}, 200),
             *[(get, f"/reports?{bad}", {}, 400) for bad in ("limit=0", "limit=101", "limit=x", "before=-1")],
-            (get, "/reports?limit=100", {}, 200), (get, f"{REPORT_PATH}?{query}", {}, 405), (get, "/x", {}, 404),
+            (get, "/reports?&&limit=9&", {}, 200), (get, f"{REPORT_PATH}?{query}", {}, 405), (get, "/x", {}, 404),
         ]
         for row, (send, target, headers, expected) in enumerate(cases):
             status, headers, body = send(target, **headers)
             self.assertEqual((status, body == b"OK"), (expected, send == post and expected == 200), row)
             if status == 401:
                 self.assertEqual(headers["www-authenticate"], "Bearer")
-        self.assertEqual([s[2][1][1] for s in receiver.stored()], ["Joïo Z", "Ana"])
+        self.assertEqual([s[2][1][1] for s in receiver.stored()], ["Joïo Z", "Bia", "Ana"])
         for name in ("reports.sqlite3", "reports.sqlite3-wal", "reports.sqlite3-shm"):
             self.assertEqual(os.stat(os.path.join(receiver.dir, name)).st_mode & 0o777, 0o600, name)
 
@@ -97,6 +103,16 @@ class Refusing(unittest.TestCase):
             answered = time.monotonic()
             self.assertEqual(sock.recv(100), b"")
             self.assertTrue(1.5 < time.monotonic() - answered < 3.5, time.monotonic() - answered)
+        # A new connection's first request has its deadline too, however its bytes keep trickling.
+        with socket.create_connection(("127.0.0.1", receiver.port)) as sock:
+            opened = time.monotonic()
+            with contextlib.suppress(OSError):  # a reset while sending is a cut too
+                for byte in report[:50]:
+                    if select.select([sock], [], [], 0.1)[0]:
+                        break
+                    sock.send(bytes([byte]))
+                self.assertEqual(sock.recv(100), b"")
+            self.assertTrue(1.9 < time.monotonic() - opened < 3.5, time.monotonic() - opened)
 
     def test_settings_are_checked_at_start_and_a_trusted_proxy_names_the_client(self):
         for args, kw in ((["--port", "0"], {}), (["--verbose"], {}), ([], {"token_mode": 0o640}),
@@ -155,6 +171,26 @@ class Enduring(unittest.TestCase):
                              [("0",)])
             STORE.ctl("restart", "-m", "fast")
             self.assertEqual([other.post(report_items("after"))[0] for other in pair], [200, 200])
+            # A database that is down refuses the reports; once it is back, they are stored again.
+            STORE.ctl("stop", "-m", "fast")
+            self.assertEqual([other.post(report_items("down"))[0] for other in pair], [500, 500])
+            STORE.ctl("start")
+            self.assertEqual([other.post(report_items("up"))[0] for other in pair], [200, 200])
+            self.assertEqual([s[2][1][1] for s in pair[0].stored()], ["after", "after", "up", "up"])
+
+    def test_a_report_the_database_refuses_is_answered_500_and_the_receiver_goes_on(self):
+        receiver = Receiver()
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        self.assertEqual(receiver.post(report_items("kept"))[0], 200)
+        # A table gone from under the receiver: its items' and its facts' in turn, and their reads.
+        for table, reads in (("report_items", ["/reports", "/viewer/api/service?id=1"]),
+                             ("report_facts", ["/viewer/api/chairs", "/viewer/api/services?serial=0"])):
+            STORE.rows(receiver.database, f"ALTER TABLE {table} RENAME TO away")
+            self.assertEqual(receiver.post(report_items("refused"))[::2], (500, b"ERROR: not stored\n"))
+            self.assertEqual([receiver.get(target)[0] for target in reads], [500, 500], table)
+            STORE.rows(receiver.database, f"ALTER TABLE away RENAME TO {table}")
+        self.assertEqual(receiver.post(report_items("after"))[::2], (200, b"OK"))
+        self.assertEqual([dict(items).get("nome") for _, _, items in receiver.stored()], ["kept", "after"])
 
 
 if __name__ == "__main__":

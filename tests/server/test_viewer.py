@@ -78,8 +78,9 @@ class Reading(unittest.TestCase):
         cases = {"": ["ABC123000001", "ABD777000003", "XYZ999000002"], "abc": ["ABC123000001"],
                  "AB": ["ABC123000001", "ABD777000003"], "silva": ["ABC123000001"],
                  "da silva": ["ABC123000001"], "JOSE": ["ABC123000001"], "souza": ["ABC123000001"],
-                 "ilva": [], "avila": ["XYZ999000002"], "529.982": ["ABC123000001", "ABD777000003"],
-                 "12abc345": ["XYZ999000002"], "script": ["ABD777000003"], "%": []}
+                 "ilva": [], "a silva": [], "avila": ["XYZ999000002"],
+                 "529.982": ["ABC123000001", "ABD777000003"], "12abc345": ["XYZ999000002"],
+                 "script": ["ABD777000003"], "%": []}
         for search, expected in cases.items():
             found = api(self.receiver, "chairs?q=" + urllib.parse.quote(search))
             self.assertEqual([c["serial"] for c in found["chairs"]], expected, search)
@@ -126,8 +127,8 @@ class Reading(unittest.TestCase):
         port, token = self.receiver.port, self.receiver.token
         own = f"http://127.0.0.1:{port}"
 
-        def send(method, path, body="", origin=own, cookie=None, host=f"127.0.0.1:{port}"):
-            cookie = cookie and f"veltora_sessao={cookie}"
+        def send(method, path, body="", origin=own, cookie=None, host=f"127.0.0.1:{port}", others=""):
+            cookie = cookie and f"{others}veltora_sessao={cookie}"
             form = {"content_type": FORM, "content_length": len(body)} if method == "POST" else {}
             return self.receiver.send(request(method, path, body.encode(), host=host, origin=origin,
                                               cookie=cookie, **form))
@@ -148,6 +149,8 @@ class Reading(unittest.TestCase):
         expired = f"{int(time.time()) - 1}.{value.split('.')[1]}"
         expired += "." + hmac.new(key, expired.encode(), hashlib.sha256).hexdigest()
         cases = [({"cookie": value, "origin": None}, 200), ({"origin": None}, 401),
+                 ({"cookie": value, "others": "lang=pt; "}, 200),
+                 *[({"cookie": bad}, 401) for bad in (value[:-64], value[:-1], value + "0")],
                  ({"cookie": value[:-1] + "01"[value[-1] == "0"]}, 401), ({"cookie": expired}, 401),
                  ({"cookie": value, "origin": "http://evil.example"}, 403),
                  ({"cookie": value, "host": "evil.example"}, 421)]
