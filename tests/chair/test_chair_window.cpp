@@ -160,7 +160,7 @@ private slots:
         QTest::newRow("silent chair") << Fault::silent << no_answer << 1 << 0x8359;
         QTest::newRow("foreign replies") << Fault::foreign_replies << no_answer << 1 << 0x8359;
         QTest::newRow("failing cable") << Fault::failing_writes << cable_failed << 0 << 0x8359;
-        // The reading stops part way, the connection opened: the next press opens it anew.
+        // The reading stops part way, the connection open: the next press opens it anew.
         QTest::newRow("silent while reading")
             << Fault::silent_while_reading << QStringLiteral("Falha ao carregar os eventos!") << 2
             << 0x8359;
