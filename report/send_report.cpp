@@ -50,6 +50,8 @@ int Veltora_Motor::send_report() {
     auto *loop = new QEventLoop;
     auto *timer = new QTimer;
     timer->setSingleShot(true);
+    // A coarse timer may end the wait up to 5 % early or late: an answer within it must count.
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(report_answer_wait_ms());
 
     QNetworkReply *reply = manager->post(request, body);

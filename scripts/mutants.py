@@ -29,6 +29,17 @@ def write_text(path, text):
         f.write(text)
 
 
+def forget_generated(path):
+    """Removes what uic generated from a .ui file. Ninja decides what to rebuild before the
+    autogen step rewrites the header, so the sources that include it would keep the old form until
+    a later build; without the header they are compiled again in the same build that makes it."""
+    if path.endswith(".ui"):
+        header = "ui_" + os.path.splitext(os.path.basename(path))[0] + ".h"
+        for top, _, files in os.walk(BUILD):
+            if header in files:
+                os.unlink(os.path.join(top, header))
+
+
 def restore():
     """Puts back the file a mutant changed, also after a run that was killed outright. The file
     gets a fresh time stamp: with the backup's older one, the build would keep the mutant's
@@ -38,6 +49,7 @@ def restore():
         if os.path.exists(BACKUP):
             os.replace(BACKUP, path)
         os.utime(path)
+        forget_generated(path)
         os.unlink(BACKUP + ".path")
 
 
@@ -110,6 +122,7 @@ def try_mutant(file, original, replacement, programs, targets, per_test_timeout)
     write_text(BACKUP + ".path", path)
     try:
         write_text(path, text.replace(original, replacement))
+        forget_generated(path)
         if not build(targets):
             return "stillborn (does not build)"
         after = stamps(programs)

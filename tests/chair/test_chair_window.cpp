@@ -92,7 +92,15 @@ struct ChairWindow {
 
 } // namespace
 
-enum class Fault { no_cable, user_cable_only, silent, foreign_replies, failing_writes };
+enum class Fault {
+    no_cable,
+    user_cable_only,
+    silent,
+    foreign_replies,
+    failing_writes,
+    silent_while_reading,
+    pulled_while_reading
+};
 Q_DECLARE_METATYPE(Fault)
 
 // The window against the simulated chair: connecting, disconnecting and the one-button service
@@ -152,6 +160,13 @@ private slots:
         QTest::newRow("silent chair") << Fault::silent << no_answer << 1 << 0x8359;
         QTest::newRow("foreign replies") << Fault::foreign_replies << no_answer << 1 << 0x8359;
         QTest::newRow("failing cable") << Fault::failing_writes << cable_failed << 0 << 0x8359;
+        // The reading stops part way, the connection open: the next press opens it anew.
+        QTest::newRow("silent while reading")
+            << Fault::silent_while_reading << QStringLiteral("Falha ao carregar os eventos!") << 2
+            << 0x8359;
+        QTest::newRow("pulled while reading")
+            << Fault::pulled_while_reading << QStringLiteral("Falha ao carregar os parâmetros!")
+            << 2 << 0x8359;
     }
 
     void a_failed_connect_tells_why_and_the_next_press_connects() {
@@ -168,21 +183,32 @@ private slots:
             sim::corrupt_replies(sim::ReplyFault::wrong_address, 20);
         if (fault == Fault::failing_writes)
             sim::fail_writes(20);
+        // Once, at the 31st of the 52 events or the 61st of the 88 parameters: the next press
+        // meets a chair without faults.
+        const int fault_at = fault == Fault::silent_while_reading   ? 30
+                             : fault == Fault::pulled_while_reading ? 60
+                                                                    : -1;
+        int seen = 0;
+        QObject::connect(chair.window.get(), &Veltora_Motor::set_progressbar_value, [&](int done) {
+            if (done == fault_at && seen++ == 0)
+                fault_at == 30 ? sim::set_silent(true) : sim::unplug_after(0);
+        });
         chair.connect_chair();
         QCOMPARE(chair.answerer.texts(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(Access::link_state(*chair.window), link_state);
         QCOMPARE(Access::cable_product_id(*chair.window), cable);
-        QVERIFY(chair.looks(link_state == 2));
-        if (link_state == 2)
+        QVERIFY(chair.looks(message.isEmpty()));
+        if (message.isEmpty())
             return;
         QCOMPARE(sim::live_contexts(), fault == Fault::no_cable ? 0 : 1);
 
-        // A cable left at 1 is kept; one that failed is closed before the next search.
+        // A cable left open is kept; one that failed is closed before the next search.
         sim::reset();
         chair.connect_chair();
-        QCOMPARE(sim::count_calls("ftdi_usb_open") == 0, link_state == 1);
+        QCOMPARE(sim::count_calls("ftdi_usb_open") == 0, link_state != 0);
         QCOMPARE(sim::live_contexts(), 1);
         QVERIFY(chair.looks(true));
+        QCOMPARE(chair.answerer.texts(), QStringList{message});
     }
 
     void firmware_too_new_locks_the_service_for_the_rest_of_the_run() {

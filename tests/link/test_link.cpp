@@ -185,11 +185,15 @@ private slots:
         // A read never asks for more than is missing, and purges a frame it gave up on, so no
         // byte of one frame is taken for another's.
         add_row("frames in pieces", read, 0, 1, [] { sim::set_read_pieces({3, 8}); });
-        add_row("twentieth read", read, 0, 1, [] { sim::delay_reads(19); });
-        add_row("late frames purged", read, 0, 2, [] {
-            sim::delay_reads(20);
-            sim::corrupt_replies(sim::ReplyFault::wrong_status, 1);
-        });
+        // The echo comes at once, the reply only at the reader's 20th call: taken. At its 21st it
+        // is given up and purged, so the next attempt reads its own frames.
+        const auto reply_at = [](int call) {
+            std::vector<int> pieces(static_cast<std::size_t>(call) + 1, 0);
+            pieces.front() = pieces.back() = 8;
+            return Setup([pieces] { sim::set_read_pieces(pieces); });
+        };
+        add_row("reply at the 20th read", read, 0, 1, reply_at(20));
+        add_row("reply at the 21st read", read, 0, 2, reply_at(21));
         add_row("opening retried", 0, 0, 2, replies(sim::ReplyFault::wrong_status, 1));
         add_row("opening a switched-off chair", 0, -4, 20, [] { sim::set_silent(true); });
         // Only the reply is examined, and its data word is taken whole, never compared.

@@ -97,6 +97,12 @@ private slots:
         window.show();
         QCOMPARE(window.grab().size(),
                  QSize(640, 260) * qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+        // No one resizes it, either way; beside its label the bar shows no percentage.
+        for (const QSize asked : {QSize(800, 400), QSize(320, 130)}) {
+            window.resize(asked);
+            QCOMPARE(window.size(), QSize(640, 260));
+        }
+        QVERIFY(!window.findChild<QProgressBar *>(QStringLiteral("progress_bar"))->isTextVisible());
         for (auto *box : window.findChildren<QMessageBox *>()) { // laid out for their texts
             box->show();
             for (auto *label : box->findChildren<QLabel *>())
