@@ -59,17 +59,16 @@ int Veltora_Motor::verify_parameters() {
     };
     int done = 0;
     bool all_held = true;
-    int result = transfer_items(*selected_profile, done, progress,
-                                [this, &all_held](std::uint8_t index, const ParamWord &) {
-                                    std::uint32_t held = 0;
-                                    const int read = read_parameter(cable, link_state,
-                                                                    drive_address, index, held);
-                                    if (read == exchange_ok) {
-                                        all_held = all_held && held == drive_data->params[index];
-                                        drive_data->params[index] = held;
-                                    }
-                                    return read;
-                                });
+    const auto read_back = [this, &all_held](std::uint8_t index, const ParamWord &) {
+        std::uint32_t held = 0;
+        const int read = read_parameter(cable, link_state, drive_address, index, held);
+        if (read == exchange_ok) {
+            all_held = all_held && held == drive_data->params[index];
+            drive_data->params[index] = held;
+        }
+        return read;
+    };
+    int result = transfer_items(*selected_profile, done, progress, read_back);
     if (result == exchange_ok && !all_held)
         result = parameters_differ;
     // The window shows what the drive holds once it has all been read.
