@@ -1,7 +1,7 @@
 // The connect sequence and a whole service (Enviar to "Operação concluída!", both reports into a
 // receiver in this process) with the protocol's real waits against a simulated chair that answers
-// at once, each compared with the sum of the waits the link asked for; and the longest stall of the
-// GUI thread's event loop (a 1 ms timer probe) through both.
+// at once, each compared with the sum of the waits the link asked for, and the service's jobs one
+// by one; and the longest stall of the GUI thread's event loop (a 1 ms timer probe) through both.
 #include "link/msleep.h"
 #include "local_receiver.h"
 #include "modal_answerer.h"
@@ -97,7 +97,27 @@ int main(int argc, char *argv[]) {
     qint64 service_ns = 0;
     answerer.on_box(
         [&clock, &service_ns](QMessageBox *) { service_ns = clock.nsecsElapsed() - service_ns; });
+    // Each job's share, taken on the job's own thread as it emits: its progress text starts it,
+    // the idle text ends it.
+    QString job;
+    qint64 job_start_ns = 0;
+    unsigned job_start_waits = 0;
+    const QMetaObject::Connection jobs = QObject::connect(
+        &window, &Veltora_Motor::set_progressbar_text, &window,
+        [&](const QString &text) {
+            if (text != QLatin1String("Veltora Zazurad")) {
+                job = text;
+                job_start_ns = clock.nsecsElapsed();
+                job_start_waits = mandated_ms;
+                return;
+            }
+            std::printf("  %-28s %7.1f ms against %5u ms of waits\n", qPrintable(job),
+                        static_cast<double>(clock.nsecsElapsed() - job_start_ns) / 1e6,
+                        mandated_ms - job_start_waits);
+        },
+        Qt::DirectConnection);
     click("btn_send");
+    QObject::disconnect(jobs);
     print_step("whole service", static_cast<double>(service_ns) / 1e6);
     std::printf("messages: %s; reports stored: %zu\n",
                 qPrintable(answerer.texts().join(QStringLiteral(" | "))),
