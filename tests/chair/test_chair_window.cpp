@@ -94,8 +94,7 @@ struct ChairWindow {
 
 enum class Fault { no_cable, user_cable_only, silent, foreign_replies, failing_writes };
 Q_DECLARE_METATYPE(Fault)
-// Where a service stops: the first report, the read-back (a drive that kept a word, or fell
-// silent), the clear.
+// Where a service stops: first report, read-back (a word not kept, a silent drive), clear.
 enum class Stop { report, kept_word, silent_read_back, clear };
 Q_DECLARE_METATYPE(Stop)
 
@@ -258,13 +257,12 @@ private slots:
         QCOMPARE(progress.maximums,
                  (QVector<int>{0, 0, 100, 34, 100, 34, 100, 30, 100, 0, 100, 100}));
         // Every word written is read back before the drive's log is cleared.
-        std::vector<std::pair<int, int>> exchanges; // op, index
+        std::vector<std::pair<int, int>> exchanges, sent; // op, index
         for (const int op : {10, 8})
             for (const auto &entry : build_motor_profile(10))
                 exchanges.emplace_back(op, entry.first);
         for (const auto &entry : sim::default_events(sim::drive))
             exchanges.emplace_back(6, entry.first);
-        std::vector<std::pair<int, int>> sent;
         for (const auto &frame : sim::written_frames())
             sent.emplace_back(frame[0], frame[1]);
         QCOMPARE(sent, exchanges);
@@ -300,8 +298,7 @@ private slots:
         QCOMPARE(chair.widget<QProgressBar>("progress_bar")->maximum(), 100);
     }
 
-    // Each step runs only when the one before succeeded.
-    // A read-back that fails still sends the closing report, and keeps the drive's log.
+    // Each step runs only when the one before succeeded; a failed read-back still reports.
     void a_failing_step_stops_the_service_data() {
         QTest::addColumn<Stop>("stop");
         QTest::addColumn<QString>("message");
