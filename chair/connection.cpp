@@ -75,9 +75,7 @@ void Veltora_Motor::on_btn_disconnect_clicked() {
         // Whether the chair let go or the job has told why it could not, the link is below 2
         // now, so the window offers Conectar again instead of a button that does nothing.
         run_job(&Veltora_Motor::disconnect_chair);
-        show_connect_button();
-        disable_chair_boxes();
-        clear_chair_info();
+        show_chair_gone();
     } else if (link_state == 0) {
         show_message(no_cable_message());
     }

@@ -44,8 +44,40 @@ int Veltora_Motor::send_parameters() {
         });
     if (result != exchange_ok)
         show_message(QStringLiteral("Falha ao enviar os parâmetros!"));
-    else
+    reset_progress();
+    return result;
+}
+
+// A drive may acknowledge a write and keep another word. Every profile entry is read back: the
+// drive's copy takes the word read, and the job fails, once all are read, when any differs from
+// what the write left there.
+int Veltora_Motor::verify_parameters() {
+    emit set_progressbar_maximum(static_cast<int>(selected_profile->size()));
+    emit set_progressbar_text(QString::fromUtf8(window_texts::verifying_parameters));
+    const std::function<void(int)> progress = [this](int done) {
+        emit set_progressbar_value(done);
+    };
+    int done = 0;
+    bool all_held = true;
+    const auto read_back = [this, &all_held](std::uint8_t index, const ParamWord &) {
+        std::uint32_t held = 0;
+        const int read = read_parameter(cable, link_state, drive_address, index, held);
+        if (read == exchange_ok) {
+            all_held = all_held && held == drive_data->params[index];
+            drive_data->params[index] = held;
+        }
+        return read;
+    };
+    int result = transfer_items(*selected_profile, done, progress, read_back);
+    if (result == exchange_ok && !all_held)
+        result = parameters_differ;
+    // The window shows what the drive holds once it has all been read.
+    if (result == exchange_ok || result == parameters_differ)
         run_on_gui_thread([this] { show_drive_identity(); });
+    if (result == parameters_differ)
+        show_message(QStringLiteral("Falha ao conferir os parâmetros gravados!"));
+    else if (result != exchange_ok)
+        show_message(QStringLiteral("Falha ao carregar os parâmetros!"));
     reset_progress();
     return result;
 }

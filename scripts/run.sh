@@ -30,7 +30,7 @@ done
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "Reports go to http://127.0.0.1:8080; list them with"
     echo "  curl -H \"Authorization: Bearer \$(cat $token)\" http://127.0.0.1:8080/reports"
-    "$build/app/veltora-motor-sim"
+    "$build/app/veltora-motor-sim" "$@"
 else
     echo "No display: running the scripted walkthrough offscreen."
     # The walkthrough's customer goes into a settings store of its own, not the user's.

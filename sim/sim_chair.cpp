@@ -123,8 +123,16 @@ void refuse(std::uint8_t device, std::uint8_t op, std::uint8_t index) {
     locked_state()->refusals.insert({device, op, index});
 }
 
+void misstore(std::uint8_t device, std::uint8_t index, std::optional<std::uint32_t> stored) {
+    locked_state()->misstores[{device, index}] = stored;
+}
+
 void set_silent(bool silent) {
     locked_state()->silent = silent;
+}
+
+void silence_after(int requests) {
+    locked_state()->answers_before_silence = requests;
 }
 
 void unplug_after(int calls) {

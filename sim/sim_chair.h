@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,8 +84,14 @@ void corrupt_replies(ReplyFault fault, int count);
 void queue_raw(FrameKind kind, const std::vector<std::uint8_t> &bytes);
 // The device answers this request with status 0xEE from now on.
 void refuse(std::uint8_t device, std::uint8_t op, std::uint8_t index);
+// The device acknowledges every write of this parameter as it does any write, yet keeps its old
+// value, or stores `stored` instead when given: a failing memory, or a value clamped in silence.
+void misstore(std::uint8_t device, std::uint8_t index,
+              std::optional<std::uint32_t> stored = std::nullopt);
 // Writes succeed and nothing ever comes back.
 void set_silent(bool silent);
+// The chair answers `requests` more requests, then falls silent as set_silent(true) does.
+void silence_after(int requests);
 // The cable is pulled out after `calls` more libftdi calls (0: at once); every call touching the
 // device then fails.
 void unplug_after(int calls);

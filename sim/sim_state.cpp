@@ -70,7 +70,9 @@ void State::reset() {
     raw_frames[0].clear();
     raw_frames[1].clear();
     refusals.clear();
+    misstores.clear();
     silent = false;
+    answers_before_silence = -1;
     calls_before_unplug = -1;
     unplugged = false;
     received.clear();
@@ -117,7 +119,29 @@ std::optional<int> State::take_write_failure() {
     return reported;
 }
 
+Answer State::answer(Device &device, std::uint8_t op, std::uint8_t index, std::uint32_t data) {
+    if (refusals.count({device.address, op, index}) != 0) {
+        return Answer{status_refused, 0};
+    }
+    const auto misstored = misstores.find({device.address, index});
+    const auto held = device.params.find(index);
+    if (op != 10 || misstored == misstores.end() || held == device.params.end()) {
+        return answer_request(device, op, index, data);
+    }
+    // The reply is that of a good write; only the word kept differs.
+    const std::uint32_t kept = misstored->second.value_or(held->second);
+    const Answer answer = answer_request(device, op, index, data);
+    held->second = kept;
+    return answer;
+}
+
 void State::transmit(const std::vector<std::uint8_t> &written) {
+    if (answers_before_silence == 0) {
+        silent = true;
+    }
+    if (answers_before_silence >= 0) {
+        --answers_before_silence;
+    }
     if (silent) {
         return;
     }
@@ -142,10 +166,7 @@ void State::transmit(const std::vector<std::uint8_t> &written) {
             const std::uint32_t data = std::uint32_t{written[3]} | std::uint32_t{written[4]} << 8 |
                                        std::uint32_t{written[5]} << 16 |
                                        std::uint32_t{written[6]} << 24;
-            const bool refused = refusals.count({written[2], op, written[1]}) != 0;
-            const Answer answer = refused ? Answer{status_refused, 0}
-                                          : answer_request(device->second, op, written[1], data);
-            frames[1] = reply_frame(op, answer);
+            frames[1] = reply_frame(op, answer(device->second, op, written[1], data));
             if (!reply_faults.empty()) {
                 spoil(frames[1], reply_faults.front());
                 reply_faults.pop_front();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 struct ftdi_context;
@@ -42,7 +43,9 @@ struct State {
     std::deque<ReplyFault> reply_faults;
     std::deque<std::vector<std::uint8_t>> raw_frames[2];
     std::set<std::tuple<std::uint8_t, std::uint8_t, std::uint8_t>> refusals;
+    std::map<std::pair<std::uint8_t, std::uint8_t>, std::optional<std::uint32_t>> misstores;
     bool silent = false;
+    int answers_before_silence = -1;
     int calls_before_unplug = -1;
     bool unplugged = false;
 
@@ -64,6 +67,8 @@ struct State {
     bool take_failure(Step step);
     // The result a write should report instead of its size, if it is to fail.
     std::optional<int> take_write_failure();
+    // What device answers to a request, with the refusals and misstores set on it.
+    Answer answer(Device &device, std::uint8_t op, std::uint8_t index, std::uint32_t data);
     // The line's answer to written bytes: the echo, then the device's reply.
     void transmit(const std::vector<std::uint8_t> &written);
     // Takes up to size received bytes for one read.

@@ -95,6 +95,12 @@ void Veltora_Motor::disable_chair_boxes() {
     ui->box_motor->setEnabled(false);
 }
 
+void Veltora_Motor::show_chair_gone() {
+    show_connect_button();
+    disable_chair_boxes();
+    clear_chair_info();
+}
+
 void Veltora_Motor::clear_chair_info() {
     ui->combo_motor->setCurrentIndex(-1);
     ui->info_motor->clear();

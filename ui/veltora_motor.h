@@ -68,9 +68,16 @@ private:
     int disconnect_chair();
     int load_parameters();
     int send_parameters();
+    int verify_parameters();
     int load_events();
     int clear_events();
     int send_report();
+
+    // The result of verify_parameters when the drive does not hold a word it acknowledged.
+    static constexpr int parameters_differ = -9;
+
+    // The service's jobs in order; true when every one succeeded.
+    bool run_service();
 
     // Shows text in msg_box from any thread; returns when the user has closed it.
     void show_message(const QString &text);
@@ -93,6 +100,8 @@ private:
     void enable_chair_boxes();
     void disable_chair_boxes();
     void clear_chair_info();
+    // The look of a window whose chair is gone: Conectar offered, nothing of the chair shown.
+    void show_chair_gone();
 
     void find_cable();
     void show_drive_identity();

@@ -12,6 +12,7 @@ constexpr char loading_events[] = "Carregando Eventos ...";
 constexpr char clearing_events[] = "Limpando Eventos ...";
 constexpr char loading_parameters[] = "Carregando Parâmetros ...";
 constexpr char sending_parameters[] = "Enviando Parâmetros ...";
+constexpr char verifying_parameters[] = "Conferindo Parâmetros ...";
 constexpr char sending_report[] = "Enviando relatório ...";
 constexpr const char *progress[] = {idle,
                                     connecting,
@@ -20,6 +21,7 @@ constexpr const char *progress[] = {idle,
                                     clearing_events,
                                     loading_parameters,
                                     sending_parameters,
+                                    verifying_parameters,
                                     sending_report};
 
 // The customer's name and taxpayer labels, for a person and for a company.

@@ -102,9 +102,12 @@ enum class Fault {
     pulled_while_reading
 };
 Q_DECLARE_METATYPE(Fault)
+// Where a service stops: first report, read-back (a word not kept, a silent drive), clear.
+enum class Stop { report, kept_word, silent_read_back, clear };
+Q_DECLARE_METATYPE(Stop)
 
 // The window against the simulated chair: connecting, disconnecting and the one-button service
-// (report, profile, clear, report again) into the in-process receiver.
+// (report, profile, read-back, clear, report again) into the in-process receiver.
 class TestChairWindow : public QObject {
     Q_OBJECT
 
@@ -267,6 +270,7 @@ private slots:
         chair.fill_customer(QStringLiteral("11222333000181"));
         chair.widget<QComboBox>("combo_motor")->setCurrentIndex(7); // TRV: profile 10
         ProgressLog progress(*chair.window);
+        sim::clear_record();
         chair.click("btn_send");
 
         QCOMPARE(chair.answerer.texts(),
@@ -274,7 +278,20 @@ private slots:
                               confirm_text, "Operação concluída!"}));
         QCOMPARE(progress.texts,
                  (QStringList{"Enviando relatório ...", idle, "Enviando Parâmetros ...", idle,
-                              "Limpando Eventos ...", idle, "Enviando relatório ...", idle}));
+                              "Conferindo Parâmetros ...", idle, "Limpando Eventos ...", idle,
+                              "Enviando relatório ...", idle}));
+        QCOMPARE(progress.maximums,
+                 (QVector<int>{0, 0, 100, 34, 100, 34, 100, 30, 100, 0, 100, 100}));
+        // Every word written is read back before the drive's log is cleared.
+        std::vector<std::pair<int, int>> exchanges, sent; // op, index
+        for (const int op : {10, 8})
+            for (const auto &entry : build_motor_profile(10))
+                exchanges.emplace_back(op, entry.first);
+        for (const auto &entry : sim::default_events(sim::drive))
+            exchanges.emplace_back(6, entry.first);
+        for (const auto &frame : sim::written_frames())
+            sent.emplace_back(frame[0], frame[1]);
+        QCOMPARE(sent, exchanges);
         for (const auto &[index, word] : build_motor_profile(10))
             QCOMPARE(sim::param(sim::drive, index), word.word());
         for (const auto &[index, value] : sim::events(sim::drive))
@@ -307,36 +324,60 @@ private slots:
         QCOMPARE(chair.widget<QProgressBar>("progress_bar")->maximum(), 100);
     }
 
-    // Each step runs only when the one before succeeded.
+    // Each step runs only when the one before succeeded; a failed read-back still reports.
     void a_failing_step_stops_the_service_data() {
-        QTest::addColumn<bool>("receiving");
+        QTest::addColumn<Stop>("stop");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("reports");
-        QTest::newRow("report") << false << QStringLiteral("Falha ao enviar o relatório!") << 0;
-        QTest::newRow("clear") << true << QStringLiteral("Falha ao limpar os eventos!") << 1;
+        QTest::newRow("report") << Stop::report << QStringLiteral("Falha ao enviar o relatório!")
+                                << 0;
+        QTest::newRow("kept word")
+            << Stop::kept_word << QStringLiteral("Falha ao conferir os parâmetros gravados!") << 2;
+        QTest::newRow("silent read-back")
+            << Stop::silent_read_back << QStringLiteral("Falha ao carregar os parâmetros!") << 2;
+        QTest::newRow("clear") << Stop::clear << QStringLiteral("Falha ao limpar os eventos!") << 1;
     }
 
     void a_failing_step_stops_the_service() {
-        QFETCH(bool, receiving);
+        QFETCH(Stop, stop);
         QFETCH(QString, message);
         QFETCH(int, reports);
         // Without a receiver the connection is refused.
         std::unique_ptr<LocalReceiver> receiver;
-        if (receiving)
+        if (stop != Stop::report)
             receiver = std::make_unique<LocalReceiver>(new_database());
         ChairWindow chair;
         chair.fill_customer();
         chair.connect_chair();
-        chair.widget<QComboBox>("combo_motor")->setCurrentIndex(7);
+        chair.widget<QComboBox>("combo_motor")->setCurrentIndex(7); // TRV: 0x11 = 2000
+        // The drive keeps 3000 in 0x11; the silent one falls silent once 0x11, the 7th, is read.
+        const bool read_back_fails = stop == Stop::kept_word || stop == Stop::silent_read_back;
+        if (read_back_fails)
+            sim::misstore(sim::drive, 0x11);
+        if (stop == Stop::silent_read_back)
+            sim::silence_after(34 + 7);
         // Each exchange is four cable calls (DTR, write, echo, reply): the fifth clear fails.
-        sim::unplug_after(4 * (34 + 4));
+        if (stop == Stop::clear)
+            sim::unplug_after(4 * (34 + 34 + 4));
         chair.click("btn_send");
         QCOMPARE(chair.answerer.texts(), (QStringList{confirm_text, message}));
-        QCOMPARE(sim::params(sim::drive) == sim::default_params(sim::drive), !receiving);
-        QCOMPARE(int(sim::event(sim::drive, 1)), receiving ? 0 : 2);
+        QCOMPARE(sim::params(sim::drive) == sim::default_params(sim::drive), stop == Stop::report);
+        QCOMPARE(int(sim::event(sim::drive, 1)), stop == Stop::clear ? 0 : 2);
         QCOMPARE(sim::event(sim::drive, 5), sim::default_events(sim::drive).at(5));
         QCOMPARE(receiver ? int(receiver->reports().size()) : 0, reports);
         QVERIFY(chair.widget<QFrame>("main_frame")->isEnabled());
+        // Only a drive gone silent leaves the window to be connected anew.
+        QVERIFY(chair.looks(stop != Stop::silent_read_back));
+        if (stop == Stop::silent_read_back) {
+            sim::set_silent(false);
+            chair.connect_chair();
+            QVERIFY(chair.looks(true));
+        }
+        // The closing report and the window tell what the drive holds, as far as it was read.
+        if (read_back_fails) {
+            QCOMPARE(item(receiver->reports().front(), "drive_param_0x11"), std::string("3000"));
+            QCOMPARE(chair.label("info_motor"), QStringLiteral("TRV"));
+        }
     }
 
     // Chair B refuses what chair A answered: B is shown and reported with 0 there, not A's value.
