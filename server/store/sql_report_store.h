@@ -9,7 +9,8 @@
 
 // The store over any SQL database: one connection for writes and one for reads, each used by one
 // thread at a time, so a read never waits behind a commit. Reports that arrive while a commit is
-// on its way to disk are committed together in the next transaction: one sync for many senders.
+// on its way to disk are committed together in the next transaction: one sync for many senders,
+// and a few round trips for the whole batch.
 class SqlReportStore : public ReportStore {
 public:
     SqlReportStore(std::unique_ptr<SqlConnection> writer, std::unique_ptr<SqlConnection> reader);
@@ -32,8 +33,6 @@ private:
     };
 
     void write(const std::vector<Pending *> &batch);
-    long long insert(const std::string &received, const std::string &client,
-                     const FormItems &items);
     int read_page(const ReportPageRequest &request, std::vector<StoredReport> &reports);
 
     std::mutex queue_mutex_;

@@ -108,6 +108,10 @@ class SqliteStore:
     def database(self, folder):
         return os.path.join(folder, "reports.sqlite3")
 
+    def rows(self, database, sql):
+        with contextlib.closing(sqlite3.connect(database)) as db, db:
+            db.executescript(sql)
+
 
 class PostgresStore:
     """A PostgreSQL server of the tests' own (as user postgres when run as root); a database per receiver."""

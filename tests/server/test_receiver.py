@@ -20,6 +20,14 @@ AS_STORED = re.sub("[\x00\udc80-\udcff]", "\ufffd", HOSTILE)
 
 once = unittest.skipUnless(STORE.name == "sqlite", "independent of the store: run with SQLite")
 
+# A trigger that fails the commit of a report half way through it (at its facts), and its removal.
+FAILING_COMMIT = {
+    "sqlite": ("CREATE TRIGGER fail BEFORE INSERT ON report_facts BEGIN SELECT RAISE(ABORT, 'full');"
+               " END", "DROP TRIGGER fail"),
+    "postgresql": ("CREATE FUNCTION fail() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RAISE EXCEPTION"
+                   " ''full''; END'; CREATE TRIGGER fail BEFORE INSERT ON report_facts FOR EACH ROW"
+                   " EXECUTE FUNCTION fail()", "DROP TRIGGER fail ON report_facts")}
+
 
 class Receiving(unittest.TestCase):
     def test_reports_are_stored_exactly_and_listed_in_pages_to_the_token_holder(self):
@@ -40,10 +48,20 @@ class Receiving(unittest.TestCase):
                          [["C", "B"], [AS_STORED]])
         self.assertIsNone(last["next"])
 
+        # A commit that fails half way is answered 500 and leaves nothing; the next is stored, and
+        # pairs with the one before it (1 and 2 are one service, 3 and 5 another).
+        create, drop = FAILING_COMMIT[STORE.name]
+        STORE.rows(receiver.database, create)
+        self.assertEqual(receiver.post(report_items("D"))[0], 500)
+        STORE.rows(receiver.database, drop)
+        self.assertEqual(receiver.post(report_items("E"))[0], 200)
+        self.assertEqual([s[2][1][1] for s in receiver.stored()][1:], ["B", "C", "E"])
+        self.assertEqual(json.loads(receiver.get("/viewer/api/chairs")[2])["chairs"][0]["services"], 2)
+
         receiver.stop()
         with open(receiver.log) as log:
             lines = log.read().splitlines()
-        self.assertEqual(len(lines), 6)  # one a request, with no query: no personal data
+        self.assertEqual(len(lines), 10)  # one a request, with no query: no personal data
         self.assertRegex(lines[0], r"\d\d\.\d{3}Z 127\.0\.0\.1 POST /connect/lorvask\.php 200 2 [\d.]+ms$")
 
 
