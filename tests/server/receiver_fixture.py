@@ -159,10 +159,11 @@ if os.environ.get("RECEIVER_STORE") == "postgresql":
 
 
 class Receiver:
-    """report-receiver on loopback, its database, token (None: no token file) and log in its folder."""
+    """report-receiver on loopback (as user, if given), its database, token (None: no token file)
+    and log in its folder."""
 
     def __init__(self, *args, folder=None, database=None, port=None, token_mode=0o600,
-                 token="t0ken-" + os.urandom(12).hex()):
+                 token="t0ken-" + os.urandom(12).hex(), user=None):
         self.dir = folder or tempfile.mkdtemp(prefix="receiver-")
         self.port, self.token = port or free_port(), token
         self.token_file = os.path.join(self.dir, "token")
@@ -174,8 +175,9 @@ class Receiver:
         self.database = database or STORE.database(self.dir)
         self.log = os.path.join(self.dir, "access.log")
         with open(self.log, "a") as log:
+            as_user = ["runuser", "-u", user, "--"] if user else []
             self.process = subprocess.Popen(
-                [RECEIVER, "--port", str(self.port), "--database", self.database, *args],
+                as_user + [RECEIVER, "--port", str(self.port), "--database", self.database, *args],
                 stdout=log, stderr=subprocess.PIPE)
         # A test that fails half way must not leave its receiver running.
         atexit.register(self.process.kill)

@@ -6,6 +6,7 @@ import os
 import re
 import signal
 import socket
+import tempfile
 import time
 import unittest
 from concurrent.futures import ThreadPoolExecutor
@@ -136,6 +137,21 @@ class Refusing(unittest.TestCase):
         self.assertEqual(receiver.stop(), 0)
         with open(receiver.log) as log:
             self.assertIn(" 10.9?9.9 POST ", log.read())
+        # A database others may read is made private at start; when it cannot be (another user's
+        # file), the receiver does not start, and names the file.
+        shared = tempfile.mkdtemp()
+        os.chmod(shared, 0o777)
+        database = os.path.join(shared, "reports.sqlite3")
+        open(database, "w").close()
+        os.chmod(database, 0o644)
+        self.assertEqual(Receiver(folder=shared, token=None).stop(), 0)
+        self.assertEqual(os.stat(database).st_mode & 0o777, 0o600)
+        if os.geteuid() == 0:
+            os.chmod(database, 0o666)
+            other = Receiver(folder=shared, token=None, user="nobody")
+            self.assertEqual(other.process.wait(10), 1)
+            self.assertIn(f"{database} is open to other users", other.process.stderr.read().decode())
+            other.stop()
 
 
 class Enduring(unittest.TestCase):
