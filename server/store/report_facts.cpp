@@ -80,10 +80,16 @@ void add_words(long long id, const std::string &serial, const std::string &custo
     statements.push_back(std::move(insert));
 }
 
-// Adds what records report's facts. previous is the report before it of its chair from its
-// sender, if any; it becomes this report, for the next one.
+// A chair's row as a batch leaves it: its latest report, and the services the batch adds.
+struct ChairChange {
+    long long last_report_id = 0;
+    long long services = 0;
+};
+
+// Adds what records report's facts, and notes the change to its chair. previous is the report
+// before it of its chair from its sender, if any; it becomes this report, for the next one.
 void add_report_facts(const NewReport &report, const ReportFacts &facts, Previous &previous,
-                      std::vector<SqlStatement> &statements) {
+                      ChairChange &chair, std::vector<SqlStatement> &statements) {
     const long long now = utc_milliseconds(report.received);
     const bool completes = previous.id != 0 && !previous.completed && facts.events_cleared &&
                            now != utc_unreadable && previous.received != utc_unreadable &&
@@ -99,16 +105,9 @@ void add_report_facts(const NewReport &report, const ReportFacts &facts, Previou
           facts.events_cleared ? 1LL : 0LL, facts.drive_events,
           completes ? previous.id : report.id}});
     add_words(report.id, facts.serial, customer_key, statements);
-    statements.push_back(
-        {"INSERT INTO chairs (serial, serial_key, last_report_id, services)"
-         " VALUES ($1, $2, $3, $4)"
-         " ON CONFLICT (serial) DO UPDATE SET"
-         " last_report_id = CASE WHEN excluded.last_report_id >"
-         " chairs.last_report_id"
-         " THEN excluded.last_report_id ELSE chairs.last_report_id END,"
-         " services = chairs.services + excluded.services",
-         {facts.serial, serial_key(facts.serial), report.id, completes ? 0LL : 1LL}});
     previous = {report.id, now, completes};
+    chair.last_report_id = report.id;
+    chair.services += completes ? 0 : 1;
 }
 
 } // namespace
@@ -166,9 +165,22 @@ int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
     std::map<ChairOfSender, Previous> latest;
     if (latest_reports(connection, reports, facts, latest) != 0)
         return sql_failed;
+    // Chairs in the order of their serials: two batches committing at once lock the rows they
+    // share in the same order, so neither waits for the other in a cycle.
+    std::map<std::string, ChairChange> chairs;
     for (std::size_t i = 0; i < reports.size(); ++i)
         add_report_facts(reports[i], facts[i], latest[{facts[i].serial, reports[i].client}],
-                         statements);
+                         chairs[facts[i].serial], statements);
+    for (const auto &[serial, change] : chairs)
+        statements.push_back(
+            {"INSERT INTO chairs (serial, serial_key, last_report_id, services)"
+             " VALUES ($1, $2, $3, $4)"
+             " ON CONFLICT (serial) DO UPDATE SET"
+             " last_report_id = CASE WHEN excluded.last_report_id >"
+             " chairs.last_report_id"
+             " THEN excluded.last_report_id ELSE chairs.last_report_id END,"
+             " services = chairs.services + excluded.services",
+             {serial, serial_key(serial), change.last_report_id, change.services}});
     return 0;
 }
 

@@ -58,9 +58,9 @@ int reserve_ids(SqlConnection &connection, std::size_t count, std::vector<long l
 
 } // namespace
 
-SqlReportStore::SqlReportStore(std::unique_ptr<SqlConnection> writer,
+SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
                                std::unique_ptr<SqlConnection> reader)
-    : writer_(std::move(writer)), reader_(std::move(reader)) {}
+    : idle_writers_(std::move(writers)), reader_(std::move(reader)) {}
 
 long long SqlReportStore::add(const std::string &received, const std::string &client,
                               const FormItems &items) {
@@ -68,34 +68,35 @@ long long SqlReportStore::add(const std::string &received, const std::string &cl
     std::unique_lock<std::mutex> lock(queue_mutex_);
     queue_.push_back(&mine);
     while (!mine.done) {
-        if (writing_) {
+        // Every writer busy, or this report already in a batch on its way: wait for a commit.
+        if (idle_writers_.empty() || queue_.empty()) {
             written_.wait(lock);
             continue;
         }
-        // No commit under way, and this report still waits: write everything queued so far.
-        writing_ = true;
+        std::unique_ptr<SqlConnection> writer = std::move(idle_writers_.back());
+        idle_writers_.pop_back();
         const std::size_t count = std::min(queue_.size(), largest_batch);
         const std::vector<Pending *> batch(queue_.begin(), queue_.begin() + count);
         queue_.erase(queue_.begin(), queue_.begin() + count);
         lock.unlock();
-        write(batch);
+        write(*writer, batch);
         lock.lock();
+        idle_writers_.push_back(std::move(writer));
         for (Pending *pending : batch)
             pending->done = true;
-        writing_ = false;
         written_.notify_all();
     }
     return mine.id;
 }
 
-void SqlReportStore::write(const std::vector<Pending *> &batch) {
-    if (writer_->begin_write() != 0)
+void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &batch) {
+    if (writer.begin_write() != 0)
         return;
     std::vector<long long> ids;
     std::vector<NewReport> reports;
     std::vector<SqlStatement> statements;
-    if (reserve_ids(*writer_, batch.size(), ids) != 0) {
-        writer_->run("ROLLBACK");
+    if (reserve_ids(writer, batch.size(), ids) != 0) {
+        writer.run("ROLLBACK");
         return;
     }
     for (std::size_t i = 0; i < batch.size(); ++i) {
@@ -105,14 +106,14 @@ void SqlReportStore::write(const std::vector<Pending *> &batch) {
                               {ids[i], pending.received, pending.client}});
         add_items(ids[i], pending.items, statements);
     }
-    if (add_facts(*writer_, reports, statements) != 0) {
-        writer_->run("ROLLBACK");
+    if (add_facts(writer, reports, statements) != 0) {
+        writer.run("ROLLBACK");
         return;
     }
     statements.push_back({"COMMIT", {}});
-    if (writer_->run_all(statements) != 0) {
+    if (writer.run_all(statements) != 0) {
         // Whether a failed COMMIT reached the disk is unknown: none of them is acknowledged.
-        writer_->run("ROLLBACK");
+        writer.run("ROLLBACK");
         return;
     }
     for (std::size_t i = 0; i < batch.size(); ++i)
