@@ -6,16 +6,6 @@
 
 namespace {
 
-// A libpq URI, or a key=value connection string ("host=db dbname=reports"); anything else is
-// a file name.
-bool names_postgresql(const std::string &database) {
-    if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0)
-        return true;
-    const std::size_t key_end = database.find_first_not_of("abcdefghijklmnopqrstuvwxyz_");
-    return key_end > 0 && key_end != std::string::npos &&
-           database.find_first_not_of(' ', key_end) == database.find('=', key_end);
-}
-
 // Writers committing at once: PostgreSQL works on the next batches while one batch's commit is
 // being synced. An SQLite file takes one writer at a time.
 constexpr std::size_t postgresql_writers = 4;
@@ -46,6 +36,14 @@ int open_sql_store(const std::string &database, const std::string &where, std::s
 }
 
 } // namespace
+
+bool names_postgresql(const std::string &database) {
+    if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0)
+        return true;
+    const std::size_t key_end = database.find_first_not_of("abcdefghijklmnopqrstuvwxyz_");
+    return key_end > 0 && key_end != std::string::npos &&
+           database.find_first_not_of(' ', key_end) == database.find('=', key_end);
+}
 
 int open_report_store(const std::string &database, std::unique_ptr<ReportStore> &store,
                       std::string &error) {

@@ -57,6 +57,17 @@ def old_database(path, reports):
     return path
 
 
+def corrupt_database(path):
+    """An SQLite file whose index has lost its page: it opens, but fails its integrity check."""
+    with contextlib.closing(sqlite3.connect(path)) as db, db:
+        db.executescript("CREATE TABLE t (x); CREATE INDEX t_x ON t (x); INSERT INTO t VALUES (1);")
+        page = db.execute("SELECT rootpage FROM sqlite_schema WHERE name = 't_x'").fetchone()[0]
+    with open(path, "r+b") as f:
+        f.seek((page - 1) * 4096)
+        f.write(bytes(4096))
+    return path
+
+
 def query_of(items):
     return "&".join(urllib.parse.quote(k, safe="") + "=" +
                     urllib.parse.quote(v.encode("utf-8", "surrogateescape"), safe="")

@@ -4,15 +4,18 @@ import contextlib
 import json
 import os
 import re
+import shutil
 import signal
 import socket
+import sqlite3
+import subprocess
 import tempfile
 import time
 import unittest
 from concurrent.futures import ThreadPoolExecutor
 
-from receiver_fixture import (FORM, REPORT_PATH, STORE, Receiver, post_request, query_of,
-                              read_answer, report_items, request)
+from receiver_fixture import (FORM, RECEIVER, REPORT_PATH, STORE, Receiver, corrupt_database,
+                              post_request, query_of, read_answer, report_items, request)
 
 # Bytes that are not UTF-8 (overlong, surrogate, stray), NUL and a character ending the value.
 HOSTILE = "José \"da\" Silva\\ + & = % # <script>\x01\x1f\n\x00\udcc0\udcaf\udced\udca0\udc80\udcff😀"
@@ -28,6 +31,10 @@ FAILING_COMMIT = {
     "postgresql": ("CREATE FUNCTION fail() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RAISE EXCEPTION"
                    " ''full''; END'; CREATE TRIGGER fail BEFORE INSERT ON report_facts FOR EACH ROW"
                    " EXECUTE FUNCTION fail()", "DROP TRIGGER fail ON report_facts")}
+
+
+def backup(*args):
+    return subprocess.run([RECEIVER, "backup", *args], capture_output=True, text=True, timeout=60)
 
 
 class Receiving(unittest.TestCase):
@@ -189,6 +196,57 @@ class Enduring(unittest.TestCase):
                              [("0",)])
             STORE.ctl("restart", "-m", "fast")
             self.assertEqual([other.post(report_items("after"))[0] for other in pair], [200, 200])
+
+    @once
+    def test_a_backup_taken_during_posts_holds_every_report_acknowledged_before_it(self):
+        # 16 MiB beside the reports: the copy takes many steps, with posts committed between them.
+        folder = tempfile.mkdtemp()
+        with contextlib.closing(sqlite3.connect(STORE.database(folder))) as db, db:
+            db.execute("CREATE TABLE ballast AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL"
+                       " SELECT i + 1 FROM n WHERE i < 16) SELECT zeroblob(1 << 20) FROM n")
+        receiver = Receiver(folder=folder)
+        self.addCleanup(receiver.stop)
+        answers, copy = {}, os.path.join(receiver.dir, "copy.sqlite3")
+
+        def post(name):
+            answers[name] = receiver.post(report_items(name))[0]
+        with ThreadPoolExecutor(8) as pool:
+            for n in range(400):
+                pool.submit(post, f"r{n}")
+            for _ in range(200):  # however loaded the machine, at most 20 s
+                if list(answers.values()).count(200) > 100:
+                    break
+                time.sleep(0.1)
+            acknowledged = {name for name, status in list(answers.items()) if status == 200}
+            made = backup("--database", receiver.database, "--to", copy)
+        self.assertEqual((made.returncode, os.stat(copy).st_mode & 0o777), (0, 0o600), made.stderr)
+        # Restored: the copy as the database of a receiver of its own.
+        folder = tempfile.mkdtemp()
+        shutil.copy(copy, STORE.database(folder))
+        restored = Receiver(folder=folder, token=receiver.token)
+        self.addCleanup(restored.stop)
+        self.assertGreater(len(acknowledged), 100)
+        self.assertLessEqual(acknowledged, {items[1][1] for _, _, items in restored.stored()})
+
+    @once
+    def test_a_backup_is_refused_rather_than_made_wrong(self):
+        receiver = Receiver()
+        receiver.stop()
+        with open(receiver.database, "rb") as f:
+            database = f.read()
+        copy, corrupt = (os.path.join(receiver.dir, name) for name in ("copy", "corrupt"))
+        for args, status, says in (
+                ([receiver.database + "x", copy], 1, "cannot open"),
+                ([receiver.database, receiver.database], 1, "File exists"),  # the wrong way round
+                ([corrupt_database(corrupt), copy], 1, "failed its integrity check: "),
+                ([receiver.token_file, copy], 1, "not a database"),
+                (["postgresql://db.example/reports", copy], 1, "pg_dump"),
+                ([receiver.database, None], 2, "--to FILE")):
+            made = backup("--database", args[0], *(["--to", args[1]] if args[1] else []))
+            self.assertEqual((made.returncode, os.path.exists(copy)), (status, False), args)
+            self.assertIn(says, made.stderr)
+        with open(receiver.database, "rb") as f:
+            self.assertEqual(f.read(), database)
 
 
 if __name__ == "__main__":
