@@ -58,13 +58,18 @@ def old_database(path, reports):
 
 
 def corrupt_database(path):
-    """An SQLite file whose index has lost its page: it opens, but fails its integrity check."""
+    """An SQLite file whose index no longer matches its table: it opens and reads, but its
+    integrity check lists what is wrong."""
     with contextlib.closing(sqlite3.connect(path)) as db, db:
-        db.executescript("CREATE TABLE t (x); CREATE INDEX t_x ON t (x); INSERT INTO t VALUES (1);")
+        db.executescript("CREATE TABLE t (x); CREATE INDEX t_x ON t (x);"
+                         " INSERT INTO t VALUES ('needle');")
         page = db.execute("SELECT rootpage FROM sqlite_schema WHERE name = 't_x'").fetchone()[0]
     with open(path, "r+b") as f:
-        f.seek((page - 1) * 4096)
-        f.write(bytes(4096))
+        content = bytearray(f.read())
+        start = (page - 1) * 4096
+        content[start:start + 4096] = content[start:start + 4096].replace(b"needle", b"thread")
+        f.seek(0)
+        f.write(content)
     return path
 
 
