@@ -160,9 +160,9 @@ class Refusing(unittest.TestCase):
         if os.geteuid() == 0:
             os.chmod(database, 0o666)
             other = Receiver(folder=shared, token=None, user="nobody")
+            self.addCleanup(other.stop)  # runuser passes SIGTERM on: none is left running
             self.assertEqual(other.process.wait(10), 1)
             self.assertIn(f"{database} is open to other users", other.process.stderr.read().decode())
-            other.stop()
 
 
 class Enduring(unittest.TestCase):
