@@ -2,6 +2,7 @@
 #include "server/http/report_receiver.h"
 #include "server/receiver_options.h"
 #include "server/store/report_store.h"
+#include "server/store/sqlite/sqlite_backup.h"
 
 #include <csignal>
 #include <cstdio>
@@ -36,6 +37,14 @@ int fail(const std::string &message) {
     return 1;
 }
 
+int backup(const ReceiverOptions &options) {
+    if (names_postgresql(options.database))
+        return fail("a PostgreSQL database is backed up with pg_dump, or the whole server with "
+                    "pg_basebackup (see the README)");
+    std::string error;
+    return backup_sqlite(options.database, options.backup_to, error) == 0 ? 0 : fail(error);
+}
+
 int run(int argc, char **argv) {
     // Reports hold personal data: every file this process creates is its owner's alone.
     umask(077);
@@ -49,6 +58,8 @@ int run(int argc, char **argv) {
         std::fputs(receiver_usage(), stdout);
         return 0;
     }
+    if (options.backup)
+        return backup(options);
 
     ReceiverSettings settings;
     if (!options.token_file.empty() && load_token(options.token_file, settings.token, error) != 0)

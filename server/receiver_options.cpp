@@ -33,12 +33,16 @@ bool set_option(ReceiverOptions &options, const std::string &name, const std::st
         options.token_file = value;
     else if (name == "--name")
         options.names.push_back(value);
+    else if (name == "--to")
+        options.backup_to = value;
     else
         options.trusted_proxy = value;
     return true;
 }
 
-bool known_option(const std::string &name) {
+bool known_option(const std::string &name, bool backup) {
+    if (backup)
+        return name == "--database" || name == "--to";
     for (const char *known : {"--address", "--port", "--database", "--token-file", "--name",
                               "--trusted-proxy", "--idle-timeout", "--deadline"}) {
         if (name == known)
@@ -52,7 +56,8 @@ bool known_option(const std::string &name) {
 int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &options,
                            std::string &error) {
     ReceiverOptions parsed;
-    for (int i = 1; i < argc; ++i) {
+    parsed.backup = argc > 1 && std::string(argv[1]) == "backup";
+    for (int i = parsed.backup ? 2 : 1; i < argc; ++i) {
         std::string name = argv[i];
         std::string value;
         bool has_value = false;
@@ -66,7 +71,7 @@ int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &o
             parsed.help = true;
             continue;
         }
-        if (!known_option(name)) {
+        if (!known_option(name, parsed.backup)) {
             error = "unknown option: " + std::string(argv[i]);
             return options_invalid;
         }
@@ -82,12 +87,17 @@ int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &o
             return options_invalid;
         }
     }
+    if (parsed.backup && parsed.backup_to.empty() && !parsed.help) {
+        error = "backup needs --to FILE";
+        return options_invalid;
+    }
     options = parsed;
     return 0;
 }
 
 const char *receiver_usage() {
     return "usage: report-receiver [options]\n"
+           "       report-receiver backup [--database D] --to FILE\n"
            "  --address A        address to listen on (default 127.0.0.1)\n"
            "  --port N           port to listen on (default 8080)\n"
            "  --database D       SQLite file (default ./reports.sqlite3), or a PostgreSQL\n"
@@ -98,5 +108,7 @@ const char *receiver_usage() {
            "                     (default: the listening address, and localhost on loopback)\n"
            "  --trusted-proxy A  address of the reverse proxy whose X-Forwarded-For is believed\n"
            "  --idle-timeout S   close a connection silent for S seconds (default 10)\n"
-           "  --deadline S       a request must arrive whole within S seconds (default 20)\n";
+           "  --deadline S       a request must arrive whole within S seconds (default 20)\n"
+           "backup copies the SQLite database D, while receivers run on it, into the new file\n"
+           "FILE (mode 600) and checks the copy's integrity; back PostgreSQL up with pg_dump.\n";
 }

@@ -4,6 +4,8 @@
 #include <vector>
 
 struct ReceiverOptions {
+    bool backup = false;   // report-receiver backup: copy the database to backup_to, and end
+    std::string backup_to; // the copy's file
     std::string address = "127.0.0.1";
     int port = 8080;
     std::string database = "reports.sqlite3";
@@ -17,7 +19,8 @@ struct ReceiverOptions {
 
 constexpr int options_invalid = -1;
 
-// Reads the options of receiver_usage() (each also as --name=value; --name may repeat).
+// Reads the options of receiver_usage() (each also as --name=value; --name may repeat), or those
+// of the backup command when the first argument is "backup".
 // 0, or options_invalid with error describing the first bad argument.
 int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &options,
                            std::string &error);

@@ -6,8 +6,37 @@
 
 namespace {
 
-// A libpq URI, or a key=value connection string ("host=db dbname=reports"); anything else is
-// a file name.
+// Writers committing at once: PostgreSQL works on the next batches while one batch's commit is
+// being synced. An SQLite file takes one writer at a time.
+constexpr std::size_t postgresql_writers = 4;
+
+// Writers, the first of which creates or upgrades the schema, and a reader. where names the
+// database in messages: never the connection string, which may hold a password.
+template <class Connection>
+int open_sql_store(const std::string &database, const std::string &where, std::size_t writer_count,
+                   std::unique_ptr<ReportStore> &store, std::string &error) {
+    std::vector<std::unique_ptr<SqlConnection>> writers;
+    while (writers.size() < writer_count) {
+        auto writer = std::make_unique<Connection>();
+        if (writer->open(database, false) != 0) {
+            error = "cannot open " + where + ": " + writer->last_error();
+            return store_open_failed;
+        }
+        if (writers.empty() && upgrade_schema(*writer, error) != 0)
+            return store_open_failed;
+        writers.push_back(std::move(writer));
+    }
+    auto reader = std::make_unique<Connection>();
+    if (reader->open(database, true) != 0) {
+        error = "cannot open " + where + " for reading: " + reader->last_error();
+        return store_open_failed;
+    }
+    store = std::make_unique<SqlReportStore>(std::move(writers), std::move(reader));
+    return 0;
+}
+
+} // namespace
+
 bool names_postgresql(const std::string &database) {
     if (database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0)
         return true;
@@ -16,33 +45,10 @@ bool names_postgresql(const std::string &database) {
            database.find_first_not_of(' ', key_end) == database.find('=', key_end);
 }
 
-// A writer that creates or upgrades the schema, and a reader. where names the database in
-// messages: never the connection string, which may hold a password.
-template <class Connection>
-int open_sql_store(const std::string &database, const std::string &where,
-                   std::unique_ptr<ReportStore> &store, std::string &error) {
-    auto writer = std::make_unique<Connection>();
-    auto reader = std::make_unique<Connection>();
-    if (writer->open(database, false) != 0) {
-        error = "cannot open " + where + ": " + writer->last_error();
-        return store_open_failed;
-    }
-    if (upgrade_schema(*writer, error) != 0)
-        return store_open_failed;
-    if (reader->open(database, true) != 0) {
-        error = "cannot open " + where + " for reading: " + reader->last_error();
-        return store_open_failed;
-    }
-    store = std::make_unique<SqlReportStore>(std::move(writer), std::move(reader));
-    return 0;
-}
-
-} // namespace
-
 int open_report_store(const std::string &database, std::unique_ptr<ReportStore> &store,
                       std::string &error) {
     if (names_postgresql(database))
-        return open_sql_store<PostgresConnection>(database, "the PostgreSQL database", store,
-                                                  error);
-    return open_sql_store<SqliteConnection>(database, database, store, error);
+        return open_sql_store<PostgresConnection>(database, "the PostgreSQL database",
+                                                  postgresql_writers, store, error);
+    return open_sql_store<SqliteConnection>(database, database, 1, store, error);
 }

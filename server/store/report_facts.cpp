@@ -35,16 +35,29 @@ struct Previous {
     bool completed = false; // already the "after" of a service
 };
 
-// The latest report of the same chair from the same sender before id, if any.
-int previous_report(SqlConnection &connection, const std::string &serial, const std::string &client,
-                    long long id, Previous &previous) {
-    SqlRows rows;
-    if (connection.run("SELECT report_id, received, service_id FROM report_facts"
-                       " WHERE serial = $1 AND client = $2 AND report_id < $3"
-                       " ORDER BY report_id DESC LIMIT 1",
-                       {serial, client, id}, &rows) != 0)
+using ChairOfSender = std::pair<std::string, std::string>; // serial, client
+
+// The latest report of each chair of reports from its sender, before the first of reports.
+int latest_reports(SqlConnection &connection, const std::vector<NewReport> &reports,
+                   const std::vector<ReportFacts> &facts,
+                   std::map<ChairOfSender, Previous> &latest) {
+    std::map<ChairOfSender, SqlRows> found;
+    std::vector<SqlStatement> lookups;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const ChairOfSender key{facts[i].serial, reports[i].client};
+        if (found.count(key) == 0)
+            lookups.push_back({"SELECT report_id, received, service_id FROM report_facts"
+                               " WHERE serial = $1 AND client = $2 AND report_id < $3"
+                               " ORDER BY report_id DESC LIMIT 1",
+                               {key.first, key.second, reports.front().id},
+                               &found[key]});
+    }
+    if (connection.run_all(lookups) != 0)
         return sql_failed;
-    if (!rows.empty()) {
+    for (const auto &[key, rows] : found) {
+        if (rows.empty())
+            continue;
+        Previous &previous = latest[key];
         previous.id = std::strtoll(rows[0][0].c_str(), nullptr, 10);
         previous.received = utc_milliseconds(rows[0][1]);
         previous.completed = rows[0][2] != rows[0][0];
@@ -52,19 +65,49 @@ int previous_report(SqlConnection &connection, const std::string &serial, const 
     return 0;
 }
 
-int insert_words(SqlConnection &connection, long long id, const std::string &serial,
-                 const std::string &customer_key) {
+void add_words(long long id, const std::string &serial, const std::string &customer_key,
+               std::vector<SqlStatement> &statements) {
     const std::vector<std::string> words = key_words(customer_key);
     if (words.empty())
-        return 0;
-    std::string sql = "INSERT INTO customer_words (word, serial, report_id) VALUES ";
-    std::vector<SqlValue> params{id, serial};
+        return;
+    SqlStatement insert{"INSERT INTO customer_words (word, serial, report_id) VALUES ",
+                        {id, serial}};
     for (const std::string &word : words) {
-        params.emplace_back(word);
-        sql += params.size() == 3 ? "(" : ",(";
-        sql += "$" + std::to_string(params.size()) + ",$2,$1)";
+        insert.params.emplace_back(word);
+        insert.sql += insert.params.size() == 3 ? "(" : ",(";
+        insert.sql += "$" + std::to_string(insert.params.size()) + ",$2,$1)";
     }
-    return connection.run(sql, params);
+    statements.push_back(std::move(insert));
+}
+
+// A chair's row as a batch leaves it: its latest report, and the services the batch adds.
+struct ChairChange {
+    long long last_report_id = 0;
+    long long services = 0;
+};
+
+// Adds what records report's facts, and notes the change to its chair. previous is the report
+// before it of its chair from its sender, if any; it becomes this report, for the next one.
+void add_report_facts(const NewReport &report, const ReportFacts &facts, Previous &previous,
+                      ChairChange &chair, std::vector<SqlStatement> &statements) {
+    const long long now = utc_milliseconds(report.received);
+    const bool completes = previous.id != 0 && !previous.completed && facts.events_cleared &&
+                           now != utc_unreadable && previous.received != utc_unreadable &&
+                           now >= previous.received &&
+                           now - previous.received <= service_run_milliseconds;
+    const std::string customer_key = name_key(facts.customer);
+    statements.push_back(
+        {"INSERT INTO report_facts (report_id, serial, customer, customer_key, taxpayer,"
+         " taxpayer_key, motorization, client, received, events_cleared, drive_events,"
+         " service_id) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
+         {report.id, facts.serial, facts.customer, customer_key, facts.taxpayer,
+          taxpayer_key(facts.taxpayer), facts.motorization, report.client, report.received,
+          facts.events_cleared ? 1LL : 0LL, facts.drive_events,
+          completes ? previous.id : report.id}});
+    add_words(report.id, facts.serial, customer_key, statements);
+    previous = {report.id, now, completes};
+    chair.last_report_id = report.id;
+    chair.services += completes ? 0 : 1;
 }
 
 } // namespace
@@ -112,36 +155,33 @@ ReportFacts facts_of(const FormItems &items) {
     return facts;
 }
 
-int record_facts(SqlConnection &connection, long long id, const std::string &received,
-                 const std::string &client, const FormItems &items) {
-    const ReportFacts facts = facts_of(items);
-    Previous previous;
-    if (previous_report(connection, facts.serial, client, id, previous) != 0)
+int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
+              std::vector<SqlStatement> &statements) {
+    if (reports.empty())
+        return 0;
+    std::vector<ReportFacts> facts;
+    for (const NewReport &report : reports)
+        facts.push_back(facts_of(report.items));
+    std::map<ChairOfSender, Previous> latest;
+    if (latest_reports(connection, reports, facts, latest) != 0)
         return sql_failed;
-    const long long now = utc_milliseconds(received);
-    const bool completes = previous.id != 0 && !previous.completed && facts.events_cleared &&
-                           now != utc_unreadable && previous.received != utc_unreadable &&
-                           now >= previous.received &&
-                           now - previous.received <= service_run_milliseconds;
-    const std::string customer_key = name_key(facts.customer);
-    if (connection.run(
-            "INSERT INTO report_facts (report_id, serial, customer, customer_key, taxpayer,"
-            " taxpayer_key, motorization, client, received, events_cleared, drive_events,"
-            " service_id) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
-            {id, facts.serial, facts.customer, customer_key, facts.taxpayer,
-             taxpayer_key(facts.taxpayer), facts.motorization, client, received,
-             facts.events_cleared ? 1LL : 0LL, facts.drive_events, completes ? previous.id : id}) !=
-            0 ||
-        insert_words(connection, id, facts.serial, customer_key) != 0)
-        return sql_failed;
-    return connection.run(
-        "INSERT INTO chairs (serial, serial_key, last_report_id, services)"
-        " VALUES ($1, $2, $3, $4)"
-        " ON CONFLICT (serial) DO UPDATE SET"
-        " last_report_id = CASE WHEN excluded.last_report_id > chairs.last_report_id"
-        " THEN excluded.last_report_id ELSE chairs.last_report_id END,"
-        " services = chairs.services + excluded.services",
-        {facts.serial, serial_key(facts.serial), id, completes ? 0LL : 1LL});
+    // Chairs in the order of their serials: two batches committing at once lock the rows they
+    // share in the same order, so neither waits for the other in a cycle.
+    std::map<std::string, ChairChange> chairs;
+    for (std::size_t i = 0; i < reports.size(); ++i)
+        add_report_facts(reports[i], facts[i], latest[{facts[i].serial, reports[i].client}],
+                         chairs[facts[i].serial], statements);
+    for (const auto &[serial, change] : chairs)
+        statements.push_back(
+            {"INSERT INTO chairs (serial, serial_key, last_report_id, services)"
+             " VALUES ($1, $2, $3, $4)"
+             " ON CONFLICT (serial) DO UPDATE SET"
+             " last_report_id = CASE WHEN excluded.last_report_id >"
+             " chairs.last_report_id"
+             " THEN excluded.last_report_id ELSE chairs.last_report_id END,"
+             " services = chairs.services + excluded.services",
+             {serial, serial_key(serial), change.last_report_id, change.services}});
+    return 0;
 }
 
 int backfill_facts(SqlConnection &connection) {
@@ -172,11 +212,14 @@ int backfill_facts(SqlConnection &connection) {
         for (SqlRow &row : rows)
             items[std::strtoll(row[0].c_str(), nullptr, 10)].emplace_back(std::move(row[1]),
                                                                           std::move(row[2]));
+        std::vector<NewReport> reports;
         for (const SqlRow &head : heads) {
             const long long id = std::strtoll(head[0].c_str(), nullptr, 10);
-            if (record_facts(connection, id, head[1], head[2], items[id]) != 0)
-                return sql_failed;
+            reports.push_back({id, head[1], head[2], items[id]});
         }
+        std::vector<SqlStatement> statements;
+        if (add_facts(connection, reports, statements) != 0 || connection.run_all(statements) != 0)
+            return sql_failed;
         after = params[1].number;
     }
 }

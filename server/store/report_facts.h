@@ -26,11 +26,19 @@ ReportFacts facts_of(const FormItems &items);
 // drive's events: that second report must follow within this time.
 constexpr long long service_run_milliseconds = 10LL * 60 * 1000;
 
-// Records the facts of the report just stored as id, pairs it with the report before it (the
-// "after" of a service run), and updates its chair. Runs inside the caller's transaction.
-// 0 or sql_failed.
-int record_facts(SqlConnection &connection, long long id, const std::string &received,
-                 const std::string &client, const FormItems &items);
+// A report stored, or to be stored, by earlier statements of the same transaction.
+struct NewReport {
+    long long id;
+    const std::string &received;
+    const std::string &client;
+    const FormItems &items;
+};
+
+// Adds to statements those that record the facts of reports (ids ascending): each paired with
+// the report before it (the "after" of a service run), and its chair updated. Reads the
+// chairs' latest reports first, in one round trip. 0 or sql_failed.
+int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
+              std::vector<SqlStatement> &statements);
 
 // Records the facts of every report stored before facts were kept, oldest first, so they pair
 // as if they had just arrived. 0 or sql_failed.

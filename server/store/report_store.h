@@ -40,6 +40,10 @@ public:
     virtual int page(const ReportPageRequest &request, std::vector<StoredReport> &reports) = 0;
 };
 
+// Whether database names a PostgreSQL database: a libpq URI, or a key=value connection string
+// ("host=db dbname=reports"). Anything else is an SQLite file.
+bool names_postgresql(const std::string &database);
+
 // Opens the store named by database: a PostgreSQL connection string or URI, else an SQLite file
 // (created, with its journal, readable by the owner only). The schema is created or upgraded.
 // 0 or store_open_failed, with error saying why.

@@ -22,6 +22,13 @@ using SqlRows = std::vector<SqlRow>;
 
 enum class SqlDialect { sqlite, postgresql };
 
+// One statement of several run together; its rows go to rows when given.
+struct SqlStatement {
+    std::string sql;
+    std::vector<SqlValue> params;
+    SqlRows *rows = nullptr;
+};
+
 // One connection to the database behind the store. Not thread-safe: the store serialises its use.
 class SqlConnection {
 public:
@@ -32,6 +39,16 @@ public:
     // Runs one statement; its rows, if any, are appended to rows when given. 0 or sql_failed.
     virtual int run(const std::string &sql, const std::vector<SqlValue> &params = {},
                     SqlRows *rows = nullptr) = 0;
+
+    // Runs statements in order, stopping at the first that fails. A database across a network
+    // takes them all before it answers, so they cost one round trip. 0 or sql_failed.
+    virtual int run_all(const std::vector<SqlStatement> &statements) {
+        for (const SqlStatement &statement : statements) {
+            if (run(statement.sql, statement.params, statement.rows) != 0)
+                return sql_failed;
+        }
+        return 0;
+    }
 
     // Opens a transaction that holds the write lock from its start, so two writers never
     // deadlock on an upgrade. 0 or sql_failed.

@@ -11,26 +11,56 @@ namespace {
 // Reports committed in one transaction at most; the rest wait for the next.
 constexpr std::size_t largest_batch = 64;
 
-// All items of a report in one statement: one round trip whatever the database.
-std::string items_insert_sql(std::size_t count) {
-    std::string sql = "INSERT INTO report_items (report_id, position, key, value) VALUES ";
-    for (std::size_t i = 0; i < count; ++i) {
-        sql += i == 0 ? "(" : ",(";
-        sql += "$1," + std::to_string(i) + ",$" + std::to_string(2 * i + 2) + ",$" +
-               std::to_string(2 * i + 3) + ")";
+// All items of a report in one statement.
+void add_items(long long id, const FormItems &items, std::vector<SqlStatement> &statements) {
+    if (items.empty())
+        return;
+    SqlStatement insert{"INSERT INTO report_items (report_id, position, key, value) VALUES ", {id}};
+    insert.params.reserve(1 + 2 * items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        insert.sql += i == 0 ? "(" : ",(";
+        insert.sql += "$1," + std::to_string(i) + ",$" + std::to_string(2 * i + 2) + ",$" +
+                      std::to_string(2 * i + 3) + ")";
+        insert.params.emplace_back(items[i].first);
+        insert.params.emplace_back(items[i].second);
     }
-    return sql;
+    statements.push_back(std::move(insert));
 }
 
 long long as_number(const std::string &text) {
     return std::strtoll(text.c_str(), nullptr, 10);
 }
 
+// Ids for count new reports, ascending, taken inside the write transaction, so that every
+// statement storing them can be sent before any answer comes back.
+int reserve_ids(SqlConnection &connection, std::size_t count, std::vector<long long> &ids) {
+    SqlRows rows;
+    if (connection.dialect() == SqlDialect::postgresql) {
+        // The identity's own sequence: no other receiver is ever given the same.
+        if (connection.run("SELECT nextval(pg_get_serial_sequence('reports', 'id'))"
+                           " FROM generate_series(1, $1)",
+                           {static_cast<long long>(count)}, &rows) != 0)
+            return sql_failed;
+        for (const SqlRow &row : rows)
+            ids.push_back(as_number(row[0]));
+        std::sort(ids.begin(), ids.end());
+    } else {
+        // AUTOINCREMENT's record of the last id given: the write lock makes the next ones ours.
+        if (connection.run("SELECT COALESCE(MAX(seq), 0) FROM sqlite_sequence"
+                           " WHERE name = 'reports'",
+                           {}, &rows) != 0)
+            return sql_failed;
+        for (long long id = as_number(rows[0][0]) + 1; ids.size() < count; ++id)
+            ids.push_back(id);
+    }
+    return ids.size() == count ? 0 : sql_failed;
+}
+
 } // namespace
 
-SqlReportStore::SqlReportStore(std::unique_ptr<SqlConnection> writer,
+SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
                                std::unique_ptr<SqlConnection> reader)
-    : writer_(std::move(writer)), reader_(std::move(reader)) {}
+    : idle_writers_(std::move(writers)), reader_(std::move(reader)) {}
 
 long long SqlReportStore::add(const std::string &received, const std::string &client,
                               const FormItems &items) {
@@ -38,63 +68,56 @@ long long SqlReportStore::add(const std::string &received, const std::string &cl
     std::unique_lock<std::mutex> lock(queue_mutex_);
     queue_.push_back(&mine);
     while (!mine.done) {
-        if (writing_) {
+        // Every writer busy, or this report already in a batch on its way: wait for a commit.
+        if (idle_writers_.empty() || queue_.empty()) {
             written_.wait(lock);
             continue;
         }
-        // No commit under way, and this report still waits: write everything queued so far.
-        writing_ = true;
+        std::unique_ptr<SqlConnection> writer = std::move(idle_writers_.back());
+        idle_writers_.pop_back();
         const std::size_t count = std::min(queue_.size(), largest_batch);
         const std::vector<Pending *> batch(queue_.begin(), queue_.begin() + count);
         queue_.erase(queue_.begin(), queue_.begin() + count);
         lock.unlock();
-        write(batch);
+        write(*writer, batch);
         lock.lock();
+        idle_writers_.push_back(std::move(writer));
         for (Pending *pending : batch)
             pending->done = true;
-        writing_ = false;
         written_.notify_all();
     }
     return mine.id;
 }
 
-void SqlReportStore::write(const std::vector<Pending *> &batch) {
-    if (writer_->begin_write() != 0)
+void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &batch) {
+    if (writer.begin_write() != 0)
         return;
     std::vector<long long> ids;
-    for (const Pending *pending : batch) {
-        ids.push_back(insert(pending->received, pending->client, pending->items));
-        if (ids.back() < 0) {
-            writer_->run("ROLLBACK");
-            return;
-        }
+    std::vector<NewReport> reports;
+    std::vector<SqlStatement> statements;
+    if (reserve_ids(writer, batch.size(), ids) != 0) {
+        writer.run("ROLLBACK");
+        return;
     }
-    if (writer_->run("COMMIT") != 0) {
-        // Whether it reached the disk is unknown: none of them is acknowledged.
-        writer_->run("ROLLBACK");
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const Pending &pending = *batch[i];
+        reports.push_back({ids[i], pending.received, pending.client, pending.items});
+        statements.push_back({"INSERT INTO reports (id, received, client) VALUES ($1, $2, $3)",
+                              {ids[i], pending.received, pending.client}});
+        add_items(ids[i], pending.items, statements);
+    }
+    if (add_facts(writer, reports, statements) != 0) {
+        writer.run("ROLLBACK");
+        return;
+    }
+    statements.push_back({"COMMIT", {}});
+    if (writer.run_all(statements) != 0) {
+        // Whether a failed COMMIT reached the disk is unknown: none of them is acknowledged.
+        writer.run("ROLLBACK");
         return;
     }
     for (std::size_t i = 0; i < batch.size(); ++i)
         batch[i]->id = ids[i];
-}
-
-long long SqlReportStore::insert(const std::string &received, const std::string &client,
-                                 const FormItems &items) {
-    SqlRows rows;
-    if (writer_->run("INSERT INTO reports (received, client) VALUES ($1, $2) RETURNING id",
-                     {received, client}, &rows) != 0 ||
-        rows.size() != 1)
-        return store_write_failed;
-    const long long id = as_number(rows[0][0]);
-    std::vector<SqlValue> params{id};
-    params.reserve(1 + 2 * items.size());
-    for (const auto &[key, value] : items) {
-        params.emplace_back(key);
-        params.emplace_back(value);
-    }
-    if (!items.empty() && writer_->run(items_insert_sql(items.size()), params) != 0)
-        return store_write_failed;
-    return record_facts(*writer_, id, received, client, items) == 0 ? id : store_write_failed;
 }
 
 int SqlReportStore::page(const ReportPageRequest &request, std::vector<StoredReport> &reports) {

@@ -7,12 +7,14 @@
 #include <memory>
 #include <mutex>
 
-// The store over any SQL database: one connection for writes and one for reads, each used by one
-// thread at a time, so a read never waits behind a commit. Reports that arrive while a commit is
-// on its way to disk are committed together in the next transaction: one sync for many senders.
+// The store over any SQL database: connections for writes and one for reads, each used by one
+// thread at a time, so a read never waits behind a commit. Reports that arrive while every writer
+// is busy are committed together in the next transaction: one sync for many senders, and a few
+// round trips for the whole batch.
 class SqlReportStore : public ReportStore {
 public:
-    SqlReportStore(std::unique_ptr<SqlConnection> writer, std::unique_ptr<SqlConnection> reader);
+    SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
+                   std::unique_ptr<SqlConnection> reader);
 
     long long add(const std::string &received, const std::string &client,
                   const FormItems &items) override;
@@ -31,16 +33,13 @@ private:
         bool done = false;
     };
 
-    void write(const std::vector<Pending *> &batch);
-    long long insert(const std::string &received, const std::string &client,
-                     const FormItems &items);
+    void write(SqlConnection &writer, const std::vector<Pending *> &batch);
     int read_page(const ReportPageRequest &request, std::vector<StoredReport> &reports);
 
     std::mutex queue_mutex_;
     std::condition_variable written_;
     std::vector<Pending *> queue_;
-    bool writing_ = false;
-    std::unique_ptr<SqlConnection> writer_; // used by the one thread that is writing
+    std::vector<std::unique_ptr<SqlConnection>> idle_writers_; // each taken by one writing thread
 
     std::mutex read_mutex_;
     std::unique_ptr<SqlConnection> reader_;

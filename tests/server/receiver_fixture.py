@@ -57,6 +57,22 @@ def old_database(path, reports):
     return path
 
 
+def corrupt_database(path):
+    """An SQLite file whose index no longer matches its table: it opens and reads, but its
+    integrity check lists what is wrong."""
+    with contextlib.closing(sqlite3.connect(path)) as db, db:
+        db.executescript("CREATE TABLE t (x); CREATE INDEX t_x ON t (x);"
+                         " INSERT INTO t VALUES ('needle');")
+        page = db.execute("SELECT rootpage FROM sqlite_schema WHERE name = 't_x'").fetchone()[0]
+    with open(path, "r+b") as f:
+        content = bytearray(f.read())
+        start = (page - 1) * 4096
+        content[start:start + 4096] = content[start:start + 4096].replace(b"needle", b"thread")
+        f.seek(0)
+        f.write(content)
+    return path
+
+
 def query_of(items):
     return "&".join(urllib.parse.quote(k, safe="") + "=" +
                     urllib.parse.quote(v.encode("utf-8", "surrogateescape"), safe="")
@@ -110,7 +126,7 @@ class SqliteStore:
 
     def rows(self, database, sql):
         with contextlib.closing(sqlite3.connect(database)) as db, db:
-            return db.execute(sql).fetchall()
+            db.executescript(sql)
 
 
 class PostgresStore:
@@ -159,10 +175,11 @@ if os.environ.get("RECEIVER_STORE") == "postgresql":
 
 
 class Receiver:
-    """report-receiver on loopback, its database, token (None: no token file) and log in its folder."""
+    """report-receiver on loopback (as user, if given), its database, token (None: no token file)
+    and log in its folder."""
 
     def __init__(self, *args, folder=None, database=None, port=None, token_mode=0o600,
-                 token="t0ken-" + os.urandom(12).hex()):
+                 token="t0ken-" + os.urandom(12).hex(), user=None):
         self.dir = folder or tempfile.mkdtemp(prefix="receiver-")
         self.port, self.token = port or free_port(), token
         self.token_file = os.path.join(self.dir, "token")
@@ -174,8 +191,9 @@ class Receiver:
         self.database = database or STORE.database(self.dir)
         self.log = os.path.join(self.dir, "access.log")
         with open(self.log, "a") as log:
+            as_user = ["runuser", "-u", user, "--"] if user else []
             self.process = subprocess.Popen(
-                [RECEIVER, "--port", str(self.port), "--database", self.database, *args],
+                as_user + [RECEIVER, "--port", str(self.port), "--database", self.database, *args],
                 stdout=log, stderr=subprocess.PIPE)
         # A test that fails half way must not leave its receiver running.
         atexit.register(self.process.kill)

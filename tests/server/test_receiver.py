@@ -5,14 +5,17 @@ import json
 import os
 import re
 import select
+import shutil
 import signal
 import socket
+import subprocess
+import tempfile
 import time
 import unittest
 from concurrent.futures import ThreadPoolExecutor
 
-from receiver_fixture import (FORM, REPORT_PATH, STORE, Receiver, post_request, query_of,
-                              read_answer, report_items, request)
+from receiver_fixture import (FORM, RECEIVER, REPORT_PATH, STORE, Receiver, corrupt_database,
+                              post_request, query_of, read_answer, report_items, request)
 
 # Bytes that are not UTF-8 (overlong, surrogate, stray, past U+10FFFF, cut short) beside the
 # characters at those bounds, NUL and a character ending the value.
@@ -23,6 +26,18 @@ HOSTILE = ("José \"da\" Silva\\ + & = % # <script>\x01\x1f\n\x00\udcc0\udcaf\ud
 AS_STORED = re.sub("[\x00\udc80-\udcff]", "\ufffd", HOSTILE)
 
 once = unittest.skipUnless(STORE.name == "sqlite", "independent of the store: run with SQLite")
+
+# A trigger that fails the commit of a report half way through it (at its facts), and its removal.
+FAILING_COMMIT = {
+    "sqlite": ("CREATE TRIGGER fail BEFORE INSERT ON report_facts BEGIN SELECT RAISE(ABORT, 'full');"
+               " END", "DROP TRIGGER fail"),
+    "postgresql": ("CREATE FUNCTION fail() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RAISE EXCEPTION"
+                   " ''full''; END'; CREATE TRIGGER fail BEFORE INSERT ON report_facts FOR EACH ROW"
+                   " EXECUTE FUNCTION fail()", "DROP TRIGGER fail ON report_facts")}
+
+
+def backup(*args):
+    return subprocess.run([RECEIVER, "backup", *args], capture_output=True, text=True, timeout=60)
 
 
 class Receiving(unittest.TestCase):
@@ -44,10 +59,20 @@ class Receiving(unittest.TestCase):
                          [["C", "B"], [AS_STORED]])
         self.assertIsNone(last["next"])
 
+        # A commit that fails half way is answered 500 and leaves nothing; the next is stored, and
+        # pairs with the one before it (1 and 2 are one service, 3 and 5 another).
+        create, drop = FAILING_COMMIT[STORE.name]
+        STORE.rows(receiver.database, create)
+        self.assertEqual(receiver.post(report_items("D"))[0], 500)
+        STORE.rows(receiver.database, drop)
+        self.assertEqual(receiver.post(report_items("E"))[0], 200)
+        self.assertEqual([s[2][1][1] for s in receiver.stored()][1:], ["B", "C", "E"])
+        self.assertEqual(json.loads(receiver.get("/viewer/api/chairs")[2])["chairs"][0]["services"], 2)
+
         receiver.stop()
         with open(receiver.log) as log:
             lines = log.read().splitlines()
-        self.assertEqual(len(lines), 6)  # one a request, with no query: no personal data
+        self.assertEqual(len(lines), 10)  # one a request, with no query: no personal data
         self.assertRegex(lines[0], r"\d\d\.\d{3}Z 127\.0\.0\.1 POST /connect/lorvask\.php 200 2 [\d.]+ms$")
 
 
@@ -134,6 +159,26 @@ class Refusing(unittest.TestCase):
         self.assertEqual(receiver.stop(), 0)
         with open(receiver.log) as log:
             self.assertIn(" 10.9?9.9 POST ", log.read())
+        # A database others may read is made private at start; when it cannot be (another user's
+        # file), the receiver does not start, and names the file.
+        shared = tempfile.mkdtemp()
+        os.chmod(shared, 0o777)
+        database = os.path.join(shared, "reports.sqlite3")
+        Receiver(folder=shared, token=None).stop()
+        with open(database + "-wal", "w") as wal:  # left over, not in use
+            wal.write("old")
+        for name in (database, database + "-wal"):
+            os.chmod(name, 0o644)
+        private = Receiver(folder=shared, token=None)
+        self.assertEqual([os.stat(n).st_mode & 0o777 for n in (database, database + "-wal")],
+                         [0o600, 0o600])
+        self.assertEqual(private.stop(), 0)
+        if os.geteuid() == 0:
+            os.chmod(database, 0o666)
+            other = Receiver(folder=shared, token=None, user="nobody")
+            self.addCleanup(other.stop)  # runuser passes SIGTERM on: none is left running
+            self.assertEqual(other.process.wait(10), 1)
+            self.assertIn(f"{database} is open to other users", other.process.stderr.read().decode())
 
 
 class Enduring(unittest.TestCase):
@@ -191,6 +236,52 @@ class Enduring(unittest.TestCase):
             STORE.rows(receiver.database, f"ALTER TABLE away RENAME TO {table}")
         self.assertEqual(receiver.post(report_items("after"))[::2], (200, b"OK"))
         self.assertEqual([dict(items).get("nome") for _, _, items in receiver.stored()], ["kept", "after"])
+
+    @once
+    def test_a_backup_taken_during_posts_holds_every_report_acknowledged_before_it(self):
+        receiver = Receiver()
+        self.addCleanup(receiver.stop)
+        answers, copy = {}, os.path.join(receiver.dir, "copy.sqlite3")
+
+        def post(name):
+            answers[name] = receiver.post(report_items(name))[0]
+        with ThreadPoolExecutor(8) as pool:
+            for n in range(400):
+                pool.submit(post, f"r{n}")
+            for _ in range(200):  # however loaded the machine, at most 20 s
+                if list(answers.values()).count(200) > 100:
+                    break
+                time.sleep(0.1)
+            acknowledged = {name for name, status in list(answers.items()) if status == 200}
+            made = backup("--database", receiver.database, "--to", copy)
+        self.assertEqual((made.returncode, os.stat(copy).st_mode & 0o777), (0, 0o600), made.stderr)
+        # Restored: the copy as the database of a receiver of its own.
+        folder = tempfile.mkdtemp()
+        shutil.copy(copy, STORE.database(folder))
+        restored = Receiver(folder=folder, token=receiver.token)
+        self.addCleanup(restored.stop)
+        self.assertGreater(len(acknowledged), 100)
+        self.assertLessEqual(acknowledged, {items[1][1] for _, _, items in restored.stored()})
+
+    @once
+    def test_a_backup_is_refused_rather_than_made_wrong(self):
+        receiver = Receiver()
+        receiver.stop()
+        with open(receiver.database, "rb") as f:
+            database = f.read()
+        copy, corrupt = (os.path.join(receiver.dir, name) for name in ("copy", "corrupt"))
+        for args, status, says in (
+                ([receiver.database + "x", copy], 1, "cannot open"),
+                ([receiver.database, receiver.database], 1, "File exists"),  # the wrong way round
+                ([corrupt_database(corrupt), copy], 1, "failed its integrity check: "),
+                ([receiver.token_file, copy], 1, "not a database"),
+                (["postgresql://db.example/reports", copy], 1, "pg_dump"),
+                ([receiver.database, None], 2, "--to FILE")):
+            made = backup("--database", args[0], *(["--to", args[1]] if args[1] else []))
+            self.assertEqual((made.returncode, os.path.exists(copy)), (status, False), args)
+            self.assertIn(says, made.stderr)
+        with open(receiver.database, "rb") as f:
+            self.assertEqual(f.read(), database)
 
 
 if __name__ == "__main__":

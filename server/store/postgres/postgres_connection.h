@@ -26,6 +26,8 @@ public:
     SqlDialect dialect() const override { return SqlDialect::postgresql; }
     int run(const std::string &sql, const std::vector<SqlValue> &params = {},
             SqlRows *rows = nullptr) override;
+    // In pipeline mode: a round trip for each hundred statements.
+    int run_all(const std::vector<SqlStatement> &statements) override;
     int begin_write() override;
     std::string last_error() const override;
 
@@ -33,6 +35,8 @@ private:
     bool connected();
     const std::string *prepared(const std::string &sql, const std::vector<unsigned> &types);
     int execute(const std::string &sql, const std::vector<SqlValue> &params, SqlRows *rows);
+    int pipeline(const std::vector<SqlStatement> &statements, std::size_t first, std::size_t end,
+                 bool committable);
 
     pg_conn *conn_ = nullptr;
     bool read_only_ = false;

@@ -2,20 +2,46 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Creates the file readable and writable by its owner only before SQLite opens it: SQLite gives
-// its journal and WAL files the same mode as the database.
-bool create_private(const std::string &path) {
+// Takes the file open as fd from everyone but its owner, if anyone else may use it. False, with
+// error, when that is refused (the file is another user's).
+bool make_private(int fd, const std::string &path, std::string &error) {
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && ((status.st_mode & 077) == 0 || fchmod(fd, 0600) == 0))
+        return true;
+    error = path + " is open to other users and cannot be made private (mode 0600): " +
+            std::strerror(errno);
+    return false;
+}
+
+// Creates the database readable and writable by its owner only before SQLite opens it: SQLite
+// gives its WAL and shared-memory files the same mode. Reports hold personal data, so a database,
+// or one of those files, left readable by others from before is made private too.
+bool open_private(const std::string &path, std::string &error) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
         return false;
+    }
+    bool done = make_private(fd, path, error);
     ::close(fd);
-    return true;
+    for (const char *suffix : {"-wal", "-shm"}) {
+        const std::string side = path + suffix;
+        const int side_fd = ::open(side.c_str(), O_RDONLY | O_CLOEXEC);
+        if (side_fd >= 0) {
+            done = done && make_private(side_fd, side, error);
+            ::close(side_fd);
+        }
+    }
+    return done;
 }
 
 std::string column_text(sqlite3_stmt *statement, int column) {
@@ -35,7 +61,7 @@ SqliteConnection::~SqliteConnection() {
 }
 
 int SqliteConnection::open(const std::string &path, bool read_only) {
-    if (!read_only && !create_private(path))
+    if (!read_only && !open_private(path, error_))
         return sql_failed;
     const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
@@ -109,5 +135,5 @@ int SqliteConnection::begin_write() {
 }
 
 std::string SqliteConnection::last_error() const {
-    return db_ == nullptr ? "cannot open the database" : sqlite3_errmsg(db_);
+    return db_ == nullptr ? error_ : sqlite3_errmsg(db_);
 }

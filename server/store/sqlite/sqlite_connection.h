@@ -14,9 +14,9 @@ class SqliteConnection : public SqlConnection {
 public:
     ~SqliteConnection() override;
 
-    // Opens (creating it readable by the owner only) the file in WAL mode with full sync, so a
-    // commit is on disk before it returns. A read-only connection never takes the write lock.
-    // 0 or sql_failed.
+    // Opens (creating it readable by the owner only, or making it so) the file in WAL mode with
+    // full sync, so a commit is on disk before it returns. A read-only connection never takes the
+    // write lock. 0 or sql_failed.
     int open(const std::string &path, bool read_only);
 
     SqlDialect dialect() const override { return SqlDialect::sqlite; }
@@ -30,5 +30,6 @@ private:
     bool bind(sqlite3_stmt *statement, const std::vector<SqlValue> &params);
 
     sqlite3 *db_ = nullptr;
+    std::string error_ = "cannot open the database"; // why, before SQLite has opened it
     std::map<std::string, sqlite3_stmt *> statements_;
 };
