@@ -7,8 +7,10 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <strings.h>
+#include <sys/socket.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -17,11 +19,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One request, from its request line to its end.
-struct RequestState {
+// One connection, from the library's notice that it opened to its notice that it closed, which
+// comes for every connection: what it holds is freed however its requests end, also those the
+// library ends before any handler runs. It holds one request at a time.
+struct Connection {
+    int fd = -1;
+    std::string peer;
+    // The current request, from its request line until it is logged.
+    bool pending = false;
     std::string target; // raw, as the client sent it
     std::string client;
-    Clock::time_point started = Clock::now();
+    Clock::time_point started;
     bool headers_seen = false;
     std::string method;
     std::string body;
@@ -48,6 +56,19 @@ std::string peer_address(MHD_Connection *connection) {
 std::string header_of(MHD_Connection *connection, const char *name) {
     const char *value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
     return value == nullptr ? std::string() : std::string(value);
+}
+
+int host_count(MHD_Connection *connection) {
+    int count = 0;
+    MHD_get_connection_values(
+        connection, MHD_HEADER_KIND,
+        [](void *counted, MHD_ValueKind, const char *name, const char *) {
+            if (strcasecmp(name, "Host") == 0)
+                ++*static_cast<int *>(counted);
+            return MHD_YES;
+        },
+        &count);
+    return count;
 }
 
 const char *ending_text(MHD_RequestTerminationCode code) {
@@ -79,46 +100,70 @@ struct HttpServer::Impl {
         : limits(l), handler(std::move(h)), trusted_proxy(std::move(proxy)), access_log(log),
           deadlines(std::chrono::seconds(l.deadline_seconds)) {}
 
-    MHD_Result queue(MHD_Connection *connection, RequestState &state, HttpResponse &response);
-    MHD_Result serve(MHD_Connection *connection, RequestState &state, const char *method,
-                     const char *upload, std::size_t *upload_size);
-    void log(const RequestState &state, const std::string &status);
+    void begin(Connection &state, const char *target);
+    void answer_on_socket(Connection &state, const char *status, const char *text);
+    bool nearly_full(MHD_Connection *connection) const;
+    MHD_Result first_look(MHD_Connection *connection, Connection &state);
+    MHD_Result serve(MHD_Connection *connection, Connection &state, const char *upload,
+                     std::size_t *upload_size);
+    MHD_Result refuse(MHD_Connection *connection, Connection &state, int status, const char *text);
+    MHD_Result queue(MHD_Connection *connection, Connection &state, HttpResponse &response);
+    void finish(MHD_Connection *connection, Connection &state, const char *ending);
+    void log(const Connection &state, const std::string &status);
 };
 
-MHD_Result HttpServer::Impl::queue(MHD_Connection *connection, RequestState &state,
-                                   HttpResponse &response) {
-    MHD_Response *answer = MHD_create_response_from_buffer(
-        response.body.size(), response.body.data(), MHD_RESPMEM_MUST_COPY);
-    if (answer == nullptr)
-        return MHD_NO;
-    MHD_add_response_header(answer, "Content-Type", response.content_type.c_str());
-    MHD_add_response_header(answer, "Cache-Control", "no-store");
-    MHD_add_response_header(answer, "X-Content-Type-Options", "nosniff");
-    for (const auto &[name, value] : response.headers)
-        MHD_add_response_header(answer, name.c_str(), value.c_str());
-    const MHD_Result queued =
-        MHD_queue_response(connection, static_cast<unsigned>(response.status), answer);
-    MHD_destroy_response(answer);
-    state.status = std::to_string(response.status);
-    state.bytes = response.body.size();
-    return queued;
+void HttpServer::Impl::begin(Connection &state, const char *target) {
+    state.pending = true;
+    state.target = target;
+    state.client = state.peer;
+    state.started = Clock::now();
+    if (state.target.size() > limits.target_bytes)
+        answer_on_socket(state, "414 URI Too Long", "ERROR: URL too long\n");
 }
 
-MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, RequestState &state,
-                                   const char *method, const char *upload,
-                                   std::size_t *upload_size) {
-    if (!state.headers_seen) {
-        state.headers_seen = true;
-        state.method = method;
-        state.client =
-            client_address(state.client, trusted_proxy, header_of(connection, "X-Forwarded-For"));
-        const std::string length = header_of(connection, "Content-Length");
-        if (!length.empty() && std::strtoull(length.c_str(), nullptr, 10) > limits.body_bytes) {
-            HttpResponse too_large{413, "text/plain; charset=utf-8", "ERROR: body too large\n", {}};
-            return queue(connection, state, too_large);
-        }
-        return MHD_YES;
-    }
+// Answers on the socket itself, at once, and ends the connection: the library cannot answer once
+// a request leaves its memory (nearly) full.
+void HttpServer::Impl::answer_on_socket(Connection &state, const char *status, const char *text) {
+    const std::string answer = std::string("HTTP/1.1 ") + status +
+                               "\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                               "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n"
+                               "Connection: close\r\nContent-Length: " +
+                               std::to_string(std::strlen(text)) + "\r\n\r\n" + text;
+    ::send(state.fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::shutdown(state.fd, SHUT_WR);
+    state.target.resize(std::min(state.target.find('?'), state.target.size()));
+    state.status = std::string(status, 3);
+    state.bytes = std::strlen(text);
+}
+
+// True when the headers leave the library too little memory to build an answer in: it holds the
+// request's line and headers, and some 64 bytes for each header.
+bool HttpServer::Impl::nearly_full(MHD_Connection *connection) const {
+    const MHD_ConnectionInfo *info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
+    const auto records = static_cast<std::size_t>(
+        MHD_get_connection_values(connection, MHD_HEADER_KIND, nullptr, nullptr));
+    return info != nullptr && info->header_size + 64 * records + 1024 > limits.header_bytes;
+}
+
+MHD_Result HttpServer::Impl::first_look(MHD_Connection *connection, Connection &state) {
+    state.client =
+        client_address(state.peer, trusted_proxy, header_of(connection, "X-Forwarded-For"));
+    if (state.status.empty() && nearly_full(connection))
+        answer_on_socket(state, "431 Request Header Fields Too Large",
+                         "ERROR: headers too large\n");
+    if (!state.status.empty()) // answered on the socket
+        return MHD_NO;
+    if (host_count(connection) > 1)
+        return refuse(connection, state, 400, "ERROR: more than one Host\n");
+    const std::string length = header_of(connection, "Content-Length");
+    if (!length.empty() && std::strtoull(length.c_str(), nullptr, 10) > limits.body_bytes)
+        return refuse(connection, state, 413, "ERROR: body too large\n");
+    return MHD_YES;
+}
+
+MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, Connection &state,
+                                   const char *upload, std::size_t *upload_size) {
     if (*upload_size != 0) {
         // Counted as it arrives, so a chunked body cannot grow past the cap either.
         if (state.body.size() + *upload_size > limits.body_bytes) {
@@ -143,7 +188,48 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, RequestState &sta
     return queue(connection, state, response);
 }
 
-void HttpServer::Impl::log(const RequestState &state, const std::string &status) {
+MHD_Result HttpServer::Impl::refuse(MHD_Connection *connection, Connection &state, int status,
+                                    const char *text) {
+    HttpResponse response{status, "text/plain; charset=utf-8", text, {}};
+    return queue(connection, state, response);
+}
+
+MHD_Result HttpServer::Impl::queue(MHD_Connection *connection, Connection &state,
+                                   HttpResponse &response) {
+    MHD_Response *answer = MHD_create_response_from_buffer(
+        response.body.size(), response.body.data(), MHD_RESPMEM_MUST_COPY);
+    if (answer == nullptr)
+        return MHD_NO;
+    MHD_add_response_header(answer, "Content-Type", response.content_type.c_str());
+    for (const auto &[name, value] : response.headers)
+        MHD_add_response_header(answer, name.c_str(), value.c_str());
+    const MHD_Result queued =
+        MHD_queue_response(connection, static_cast<unsigned>(response.status), answer);
+    MHD_destroy_response(answer);
+    state.status = std::to_string(response.status);
+    state.bytes = response.body.size();
+    return queued;
+}
+
+void HttpServer::Impl::finish(MHD_Connection *connection, Connection &state, const char *ending) {
+    if (!state.pending)
+        return;
+    std::string status = state.status;
+    if (status.empty()) {
+        // Refused by the server library itself (headers too large, bad request line, ...).
+        const MHD_ConnectionInfo *info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
+        status =
+            info != nullptr && info->http_status != 0 ? std::to_string(info->http_status) : ending;
+    }
+    log(state, status);
+    Connection next;
+    next.fd = state.fd;
+    next.peer = std::move(state.peer);
+    state = std::move(next);
+}
+
+void HttpServer::Impl::log(const Connection &state, const std::string &status) {
     if (access_log == nullptr)
         return;
     AccessRecord record;
@@ -167,11 +253,22 @@ HttpServer::Impl &server_of(void *cls) {
     return *static_cast<HttpServer::Impl *>(cls);
 }
 
+// The request line is read. The request is held by its connection, not allocated here: the
+// library does not end every request whose line it has read.
 void *on_request_line(void *cls, const char *uri, MHD_Connection *connection) {
-    (void)cls;
-    auto *state = new RequestState;
-    state->target = uri == nullptr ? "" : uri;
-    state->client = peer_address(connection);
+    if (uri == nullptr)
+        return nullptr;
+    const MHD_ConnectionInfo *info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    auto *state = info == nullptr ? nullptr : static_cast<Connection *>(info->socket_context);
+    if (state != nullptr)
+        server_of(cls).begin(*state, uri);
+    // The query is decoded by the handlers, from the copy just taken. The library, next, would
+    // keep each of its items in the memory that holds the headers, some 64 bytes an item, and
+    // with that full it can neither answer nor, at its stop, end the connection safely (2,000
+    // items crash it). Its own copy of the URL, in its read buffer, is left an empty query.
+    if (char *query = std::strchr(const_cast<char *>(uri), '?'))
+        query[1] = '\0';
     return state;
 }
 
@@ -180,51 +277,49 @@ MHD_Result on_request(void *cls, MHD_Connection *connection, const char *url, co
                       void **request_context) {
     (void)url;
     (void)version;
-    auto *state = static_cast<RequestState *>(*request_context);
+    auto *state = static_cast<Connection *>(*request_context);
     if (state == nullptr)
         return MHD_NO;
-    return server_of(cls).serve(connection, *state, method, upload, upload_size);
+    if (!state->headers_seen) {
+        state->headers_seen = true;
+        state->method = method;
+        return server_of(cls).first_look(connection, *state);
+    }
+    return server_of(cls).serve(connection, *state, upload, upload_size);
 }
 
 void on_request_done(void *cls, MHD_Connection *connection, void **request_context,
                      MHD_RequestTerminationCode code) {
-    auto *state = static_cast<RequestState *>(*request_context);
+    auto *state = static_cast<Connection *>(*request_context);
+    *request_context = nullptr;
     if (state == nullptr)
         return;
     HttpServer::Impl &server = server_of(cls);
-    std::string status = state->status;
-    if (status.empty()) {
-        // Refused by the server library itself (headers too large, bad request line, ...).
-        const MHD_ConnectionInfo *info =
-            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
-        status = info != nullptr && info->http_status != 0 ? std::to_string(info->http_status)
-                                                           : ending_text(code);
-    }
-    const MHD_ConnectionInfo *fd_info =
-        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    if (fd_info != nullptr)
-        server.deadlines.restart(connection, fd_info->connect_fd);
-    server.log(*state, status);
-    delete state;
-    *request_context = nullptr;
+    server.finish(connection, *state, ending_text(code));
+    server.deadlines.restart(connection, state->fd);
 }
-
-} // namespace
-
-namespace {
 
 void on_connection(void *cls, MHD_Connection *connection, void **socket_context,
                    MHD_ConnectionNotificationCode code) {
-    (void)socket_context;
     HttpServer::Impl &server = server_of(cls);
+    auto *state = static_cast<Connection *>(*socket_context);
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
         server.deadlines.forget(connection);
+        if (state != nullptr)
+            server.finish(connection, *state, "closed");
+        delete state;
+        *socket_context = nullptr;
         return;
     }
     const MHD_ConnectionInfo *info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    if (info != nullptr)
-        server.deadlines.restart(connection, info->connect_fd);
+    if (info == nullptr)
+        return;
+    state = new Connection;
+    state->fd = info->connect_fd;
+    state->peer = peer_address(connection);
+    *socket_context = state;
+    server.deadlines.restart(connection, state->fd);
 }
 
 bool socket_address(const std::string &address, int port, sockaddr_storage &storage) {

@@ -15,6 +15,9 @@ struct HttpLimits {
     unsigned idle_seconds = 10;     // a connection that sends nothing for this long is closed
     unsigned deadline_seconds = 20; // a request's headers and body must arrive within this
     std::size_t header_bytes = 32 * 1024; // request line and headers together
+    // A longer URL is answered 414 as soon as its line is read: it shares the headers' memory. A
+    // report's is some 3 KiB, at most 9 KiB with the longest name and e-mail the tool takes.
+    std::size_t target_bytes = 16 * 1024;
     std::size_t body_bytes = 64 * 1024;
     unsigned threads = 8; // event loops, each serving many connections
 };

@@ -204,6 +204,10 @@ class Receiver:
             reports += page["reports"]
         return [(r["id"], r["client"], [tuple(i) for i in r["items"]]) for r in reversed(reports)]
 
+    def memory_kib(self):
+        with open(f"/proc/{self.process.pid}/status") as status:
+            return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
+
     def stop(self, sig=15, timeout=10):
         if self.process.poll() is None:
             self.process.send_signal(sig)
