@@ -27,7 +27,8 @@ struct Connection {
     std::string peer;
     // The current request, from its request line until it is logged.
     bool pending = false;
-    std::string target; // raw, as the client sent it
+    std::string target;             // raw, as the client sent it
+    const char *line_end = nullptr; // where the library's copy of it ends, in its request line
     std::string client;
     Clock::time_point started;
     bool headers_seen = false;
@@ -103,7 +104,7 @@ struct HttpServer::Impl {
     void begin(Connection &state, const char *target);
     void answer_on_socket(Connection &state, const char *status, const char *text);
     bool nearly_full(MHD_Connection *connection) const;
-    MHD_Result first_look(MHD_Connection *connection, Connection &state);
+    MHD_Result first_look(MHD_Connection *connection, Connection &state, const char *version);
     MHD_Result serve(MHD_Connection *connection, Connection &state, const char *upload,
                      std::size_t *upload_size);
     MHD_Result refuse(MHD_Connection *connection, Connection &state, int status, const char *text);
@@ -146,7 +147,8 @@ bool HttpServer::Impl::nearly_full(MHD_Connection *connection) const {
     return info != nullptr && info->header_size + 64 * records + 1024 > limits.header_bytes;
 }
 
-MHD_Result HttpServer::Impl::first_look(MHD_Connection *connection, Connection &state) {
+MHD_Result HttpServer::Impl::first_look(MHD_Connection *connection, Connection &state,
+                                        const char *version) {
     state.client =
         client_address(state.peer, trusted_proxy, header_of(connection, "X-Forwarded-For"));
     if (state.status.empty() && nearly_full(connection))
@@ -154,6 +156,12 @@ MHD_Result HttpServer::Impl::first_look(MHD_Connection *connection, Connection &
                          "ERROR: headers too large\n");
     if (!state.status.empty()) // answered on the socket
         return MHD_NO;
+    // A NUL byte, sent as is in the URL or escaped in its path, cuts a C string made of it short.
+    // The library reads the version after the URL and one space: a NUL sent as is ended its copy
+    // of the URL before that.
+    const std::string path = state.target.substr(0, state.target.find('?'));
+    if (version != state.line_end + 1 || path.find("%00") != std::string::npos)
+        return refuse(connection, state, 400, "ERROR: a NUL byte in the URL\n");
     if (host_count(connection) > 1)
         return refuse(connection, state, 400, "ERROR: more than one Host\n");
     const std::string length = header_of(connection, "Content-Length");
@@ -175,7 +183,8 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, Connection &state
         return MHD_YES;
     }
     HttpRequest request;
-    request.method = state.method;
+    // Answered as GET; the library leaves the body out.
+    request.method = state.method == "HEAD" ? "GET" : state.method;
     const std::size_t mark = state.target.find('?');
     request.path = state.target.substr(0, mark);
     if (mark != std::string::npos)
@@ -261,8 +270,10 @@ void *on_request_line(void *cls, const char *uri, MHD_Connection *connection) {
     const MHD_ConnectionInfo *info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
     auto *state = info == nullptr ? nullptr : static_cast<Connection *>(info->socket_context);
-    if (state != nullptr)
+    if (state != nullptr) {
         server_of(cls).begin(*state, uri);
+        state->line_end = uri + std::strlen(uri);
+    }
     // The query is decoded by the handlers, from the copy just taken. The library, next, would
     // keep each of its items in the memory that holds the headers, some 64 bytes an item, and
     // with that full it can neither answer nor, at its stop, end the connection safely (2,000
@@ -276,14 +287,13 @@ MHD_Result on_request(void *cls, MHD_Connection *connection, const char *url, co
                       const char *version, const char *upload, std::size_t *upload_size,
                       void **request_context) {
     (void)url;
-    (void)version;
     auto *state = static_cast<Connection *>(*request_context);
     if (state == nullptr)
         return MHD_NO;
     if (!state->headers_seen) {
         state->headers_seen = true;
         state->method = method;
-        return server_of(cls).first_look(connection, *state);
+        return server_of(cls).first_look(connection, *state, version);
     }
     return server_of(cls).serve(connection, *state, upload, upload_size);
 }

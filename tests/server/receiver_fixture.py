@@ -75,11 +75,11 @@ def post_request(query, body=b"x", **headers):
         "host": "127.0.0.1", "content_type": FORM, "content_length": len(body), **headers})
 
 
-def read_answer(sock, timeout=10.0):
+def read_answer(sock, timeout=10.0, method="GET"):
     """(status, headers, body) of the next answer; status 0 when the connection ended or went silent."""
     sock.settimeout(timeout)
     try:
-        answer = http.client.HTTPResponse(sock)
+        answer = http.client.HTTPResponse(sock, method=method)
         answer.begin()
         return answer.status, {k.lower(): v for k, v in answer.getheaders()}, answer.read()
     except (OSError, http.client.HTTPException):
@@ -91,7 +91,7 @@ def exchange(port, data, source="127.0.0.1"):
                                   source_address=(source, 0)) as sock:
         with contextlib.suppress(OSError):  # cut off while sending: whatever answer came is read
             sock.sendall(data)
-        return read_answer(sock)
+        return read_answer(sock, method=data.split(b" ", 1)[0].decode("latin-1"))
 
 
 def free_port():

@@ -56,7 +56,7 @@ class Refusing(unittest.TestCase):
         items = report_items()
         query, local = query_of(items), {"host": f"localhost:{port}"}
         chunks = b"400\r\n" + b"a" * 1024 + b"\r\n"
-        raw, long_get = receiver.send, lambda target, **h: request("GET", target, host="127.0.0.1", **h)
+        raw, anonymous = receiver.send, lambda target, **h: request("GET", target, host="127.0.0.1", **h)
         cases = [  # (send, query or target, headers and body, status)
             (post, query.replace("nome=Ana", "nome=Jo%c3%afo+Z"), {}, 200),
             (post, query, {"body": b"x" * 65536}, 200), (post, query, {"body": b"x" * 65537}, 413),
@@ -78,10 +78,12 @@ class Refusing(unittest.TestCase):
             # A URL of up to 16 KiB is read, however many its items; past it, 414 at once.
             *[(get, f"/reports?{'x' * (16 * 1024 - 9 + extra)}", {}, status) for extra, status in ((0, 200), (1, 414))],
             (get, f"/reports?{'&x' * 2000}", {}, 200),
-            (raw, long_get(f"/reports?{'x' * 40000}"), {}, 414),  # the library's own, as its 431 and 505
-            *[(raw, long_get("/reports", x_pad="p" * size), {}, 431) for size in (32400, 40000)],
+            (raw, anonymous(f"/reports?{'x' * 40000}"), {}, 414),  # the library's own, as its 431 and 505
+            *[(raw, anonymous("/reports", x_pad="p" * size), {}, 431) for size in (32400, 40000)],
             (raw, b"GET /reports HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n", {}, 505),
             (raw, b"GET /reports HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: 127.0.0.1\r\n\r\n", {}, 400),
+            *[(raw, anonymous(f"/viewer/index.html{nul}"), {}, 400) for nul in ("\x00", "%00")],
+            (raw, request("HEAD", "/viewer/", host="127.0.0.1"), {}, 200),
         ]
         for row, (send, target, headers, expected) in enumerate(cases):
             status, headers, body = send(target, **headers)
