@@ -52,7 +52,7 @@ int run(int argc, char **argv) {
 
     ReceiverSettings settings;
     if (!options.token_file.empty() && load_token(options.token_file, settings.token, error) != 0)
-        return fail(error);
+        return fail("--token-file: " + error);
     settings.names = options.names.empty() ? default_names(options.address) : options.names;
     settings.trusted_proxy = options.trusted_proxy;
     // Behind a proxy every connection comes from the proxy's address.
@@ -60,6 +60,7 @@ int run(int argc, char **argv) {
     settings.limits.idle_seconds = static_cast<unsigned>(options.idle_seconds);
     settings.limits.deadline_seconds = static_cast<unsigned>(options.deadline_seconds);
     settings.access_log = stdout;
+    settings.error_log = stderr;
     raise_descriptor_limit();
 
     // Blocked before any thread exists, so every thread inherits the mask and only the wait
@@ -74,10 +75,11 @@ int run(int argc, char **argv) {
 
     std::unique_ptr<ReportStore> store;
     if (open_report_store(options.database, store, error) != 0)
-        return fail(error);
+        return fail("--database: " + error);
     ReportReceiver receiver(*store, settings);
     if (receiver.start(options.address, options.port) < 0)
-        return fail("cannot listen on " + options.address + ":" + std::to_string(options.port));
+        return fail("--address, --port: cannot listen on " + options.address + ":" +
+                    std::to_string(options.port));
     std::fprintf(stderr, "report-receiver: listening on %s:%d%s\n", options.address.c_str(),
                  options.port, settings.token.empty() ? ", reading disabled (no token file)" : "");
     while (sigwaitinfo(&stop_signals, nullptr) < 0) {

@@ -2,6 +2,7 @@
 
 #include "server/http/access_log.h"
 #include "server/http/connection_deadlines.h"
+#include "server/http/error_log.h"
 
 #include <microhttpd.h>
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdarg>
 #include <cstring>
 #include <mutex>
 
@@ -94,12 +96,13 @@ struct HttpServer::Impl {
     std::string trusted_proxy;
     std::FILE *access_log;
     std::mutex log_mutex;
+    ErrorLog errors;
     ConnectionDeadlines deadlines;
     MHD_Daemon *daemon = nullptr;
 
-    Impl(HttpLimits l, HttpHandler h, std::string proxy, std::FILE *log)
-        : limits(l), handler(std::move(h)), trusted_proxy(std::move(proxy)), access_log(log),
-          deadlines(std::chrono::seconds(l.deadline_seconds)) {}
+    Impl(HttpLimits l, HttpHandler h, std::string proxy, std::FILE *access, std::FILE *error)
+        : limits(l), handler(std::move(h)), trusted_proxy(std::move(proxy)), access_log(access),
+          errors(error), deadlines(std::chrono::seconds(l.deadline_seconds)) {}
 
     void begin(Connection &state, const char *target);
     void answer_on_socket(Connection &state, const char *status, const char *text);
@@ -199,7 +202,9 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, Connection &state
 
 MHD_Result HttpServer::Impl::refuse(MHD_Connection *connection, Connection &state, int status,
                                     const char *text) {
-    HttpResponse response{status, "text/plain; charset=utf-8", text, {}};
+    HttpResponse response;
+    response.status = status;
+    response.body = text;
     return queue(connection, state, response);
 }
 
@@ -215,6 +220,10 @@ MHD_Result HttpServer::Impl::queue(MHD_Connection *connection, Connection &state
     const MHD_Result queued =
         MHD_queue_response(connection, static_cast<unsigned>(response.status), answer);
     MHD_destroy_response(answer);
+    if (response.status >= 500)
+        errors.write(state.method + ' ' + state.target.substr(0, state.target.find('?')) + ' ' +
+                     std::to_string(response.status) + ": " +
+                     (response.cause.empty() ? "no cause given" : response.cause));
     state.status = std::to_string(response.status);
     state.bytes = response.body.size();
     return queued;
@@ -332,6 +341,12 @@ void on_connection(void *cls, MHD_Connection *connection, void **socket_context,
     server.deadlines.restart(connection, state->fd);
 }
 
+void on_library_message(void *cls, const char *format, va_list arguments) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    server_of(cls).errors.write(std::string("libmicrohttpd: ") + text);
+}
+
 bool socket_address(const std::string &address, int port, sockaddr_storage &storage) {
     std::memset(&storage, 0, sizeof storage);
     auto *v4 = reinterpret_cast<sockaddr_in *>(&storage);
@@ -352,9 +367,9 @@ bool socket_address(const std::string &address, int port, sockaddr_storage &stor
 } // namespace
 
 HttpServer::HttpServer(HttpLimits limits, HttpHandler handler, std::string trusted_proxy,
-                       std::FILE *access_log)
-    : impl_(std::make_unique<Impl>(limits, std::move(handler), std::move(trusted_proxy),
-                                   access_log)) {}
+                       std::FILE *access_log, std::FILE *error_log)
+    : impl_(std::make_unique<Impl>(limits, std::move(handler), std::move(trusted_proxy), access_log,
+                                   error_log)) {}
 
 HttpServer::~HttpServer() {
     stop();
@@ -366,13 +381,13 @@ int HttpServer::start(const std::string &address, int port) {
         !socket_address(address, port, storage))
         return http_start_failed;
     const HttpLimits &limits = impl_->limits;
-    // No library error log: a flood of bad requests would become a flood of lines, and a slow
-    // standard error would then stall every thread. Each request is in the access log instead.
-    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD;
+    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
     if (storage.ss_family == AF_INET6)
         flags |= MHD_USE_IPv6;
+    // The logger first, so that the library's messages about the other options reach it too.
     impl_->daemon = MHD_start_daemon(
-        flags, 0, nullptr, nullptr, &on_request, impl_.get(), MHD_OPTION_SOCK_ADDR, &storage,
+        flags, 0, nullptr, nullptr, &on_request, impl_.get(), MHD_OPTION_EXTERNAL_LOGGER,
+        &on_library_message, impl_.get(), MHD_OPTION_SOCK_ADDR, &storage,
         MHD_OPTION_THREAD_POOL_SIZE, limits.threads, MHD_OPTION_CONNECTION_LIMIT,
         limits.connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits.per_address,
         MHD_OPTION_CONNECTION_TIMEOUT, limits.idle_seconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
@@ -380,8 +395,10 @@ int HttpServer::start(const std::string &address, int port) {
         &on_request_line, impl_.get(), MHD_OPTION_NOTIFY_COMPLETED, &on_request_done, impl_.get(),
         MHD_OPTION_NOTIFY_CONNECTION, &on_connection, impl_.get(), MHD_OPTION_LISTEN_BACKLOG_SIZE,
         1024u, MHD_OPTION_END);
-    if (impl_->daemon == nullptr)
+    if (impl_->daemon == nullptr) {
+        impl_->errors.flush(); // the library's reason comes before the caller's
         return http_start_failed;
+    }
     const MHD_DaemonInfo *bound = MHD_get_daemon_info(impl_->daemon, MHD_DAEMON_INFO_BIND_PORT);
     return bound != nullptr && bound->port != 0 ? bound->port : port;
 }

@@ -36,6 +36,9 @@ struct HttpResponse {
     std::string content_type = "text/plain; charset=utf-8";
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
+    // With a 5xx status: what failed, and why, for the operator's error log. Never a query or
+    // anything a request carried.
+    std::string cause;
 };
 
 using HttpHandler = std::function<void(const HttpRequest &, HttpResponse &)>;
@@ -44,12 +47,14 @@ constexpr int http_start_failed = -1;
 
 // An event-driven HTTP/1.1 server: a few threads each poll many connections; requests on one
 // connection are answered in order. Every answer carries "Cache-Control: no-store" and
-// "X-Content-Type-Options: nosniff". One line per request goes to the access log, if any.
+// "X-Content-Type-Options: nosniff". One line per request goes to the access log, if any; each
+// 5xx answer (its route, status and cause) and the server library's messages go to the error
+// log, if any, a cause repeated within a second counted into one line.
 class HttpServer {
 public:
     // trusted_proxy: the one address whose X-Forwarded-For names the client; "" for none.
     HttpServer(HttpLimits limits, HttpHandler handler, std::string trusted_proxy,
-               std::FILE *access_log);
+               std::FILE *access_log, std::FILE *error_log);
     ~HttpServer();
     HttpServer(const HttpServer &) = delete;
     HttpServer &operator=(const HttpServer &) = delete;

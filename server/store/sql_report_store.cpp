@@ -28,6 +28,15 @@ long long as_number(const std::string &text) {
 
 } // namespace
 
+std::string &SqlReportStore::failed_because() {
+    thread_local std::string cause;
+    return cause;
+}
+
+std::string SqlReportStore::failure() const {
+    return failed_because();
+}
+
 SqlReportStore::SqlReportStore(std::unique_ptr<SqlConnection> writer,
                                std::unique_ptr<SqlConnection> reader)
     : writer_(std::move(writer)), reader_(std::move(reader)) {}
@@ -55,22 +64,30 @@ long long SqlReportStore::add(const std::string &received, const std::string &cl
         writing_ = false;
         written_.notify_all();
     }
+    if (mine.id < 0)
+        failed_because() = mine.cause;
     return mine.id;
 }
 
 void SqlReportStore::write(const std::vector<Pending *> &batch) {
+    const auto fail = [&] {
+        for (Pending *pending : batch)
+            pending->cause = writer_->last_error();
+    };
     if (writer_->begin_write() != 0)
-        return;
+        return fail();
     std::vector<long long> ids;
     for (const Pending *pending : batch) {
         ids.push_back(insert(pending->received, pending->client, pending->items));
         if (ids.back() < 0) {
+            fail();
             writer_->run("ROLLBACK");
             return;
         }
     }
     if (writer_->run("COMMIT") != 0) {
         // Whether it reached the disk is unknown: none of them is acknowledged.
+        fail();
         writer_->run("ROLLBACK");
         return;
     }
@@ -100,10 +117,14 @@ long long SqlReportStore::insert(const std::string &received, const std::string 
 int SqlReportStore::page(const ReportPageRequest &request, std::vector<StoredReport> &reports) {
     std::lock_guard<std::mutex> lock(read_mutex_);
     // One transaction, so the heads and the items are of the same moment.
-    if (reader_->run("BEGIN") != 0)
+    if (reader_->run("BEGIN") != 0) {
+        failed_because() = reader_->last_error();
         return store_read_failed;
+    }
     std::vector<StoredReport> found;
     const int result = read_page(request, found);
+    if (result != 0)
+        failed_because() = reader_->last_error();
     reader_->run("COMMIT");
     if (result == 0)
         reports = std::move(found);

@@ -209,8 +209,8 @@ class Receiver:
             return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
 
     def stop(self, sig=15, timeout=10):
+        """Its exit status; what it wrote to standard error is then in errors."""
         if self.process.poll() is None:
             self.process.send_signal(sig)
-        status = self.process.wait(timeout)
-        self.process.stderr.close()
-        return status
+        self.errors = self.process.communicate(timeout=timeout)[1].decode()
+        return self.process.returncode

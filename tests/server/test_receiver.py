@@ -6,6 +6,7 @@ import os
 import re
 import signal
 import socket
+import sqlite3
 import time
 import unittest
 from concurrent.futures import ThreadPoolExecutor
@@ -112,6 +113,21 @@ class Refusing(unittest.TestCase):
         if os.environ.get("RECEIVER_SANITIZED") != "ON":  # which holds freed memory back a while
             self.assertLess(receiver.memory_kib() - before, 8 * 1024)  # a leak: 40 MiB
 
+    def test_a_store_failure_is_answered_500_and_its_cause_logged_once_a_second(self):
+        receiver = Receiver()
+        with sqlite3.connect(receiver.database) as db:
+            db.execute("CREATE TRIGGER full BEFORE INSERT ON reports"
+                       " BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")
+        posted = [receiver.post(report_items("Fulana", email="fulana@exemplo.com"))[0] for _ in range(3)]
+        with sqlite3.connect(receiver.database) as db:
+            db.execute("DROP TABLE reports")
+        self.assertEqual(posted + [receiver.get("/reports")[0]], [500] * 4)
+        self.assertEqual(receiver.stop(), 0)
+        cause = "report-receiver: POST /connect/lorvask.php 500: report not stored: database or disk is full"
+        self.assertEqual(receiver.errors.splitlines()[1:], [
+            cause, "report-receiver: GET /reports 500: reports not read: no such table: reports",
+            cause + " (2 more in 1 s)"])
+
     def test_a_request_must_arrive_whole_within_its_deadline(self):
         receiver = Receiver("--idle-timeout", "10", "--deadline", "2")
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
@@ -127,10 +143,17 @@ class Refusing(unittest.TestCase):
             self.assertTrue(1.5 < time.monotonic() - answered < 3.5, time.monotonic() - answered)
 
     def test_settings_are_checked_at_start_and_a_trusted_proxy_names_the_client(self):
-        for args, kw in ((["--port", "0"], {}), (["--verbose"], {}), ([], {"token_mode": 0o640}),
-                         ([], {"token": "fifteen-chars.."}),
-                         (["--database", "postgresql://postgres@127.0.0.1:1/none"], {})):
-            self.assertNotEqual(Receiver(*args, **kw).stop(), 0, (args, kw))
+        running = Receiver()
+        self.addCleanup(running.stop)
+        for args, kw, blamed in ((["--port", "0"], {}, "--port"), (["--verbose"], {}, "--verbose"),
+                                 ([], {"token_mode": 0o640}, "--token-file: the token file /"),
+                                 ([], {"token": "fifteen-chars.."}, "--token-file: the token in /"),
+                                 (["--database", "postgresql://postgres@127.0.0.1:1/none"], {}, "--database"),
+                                 ([], {"port": running.port}, "Address already in use")):
+            receiver = Receiver(*args, **kw)
+            receiver.process.wait(10)  # each ends by itself
+            self.assertNotEqual(receiver.stop(), 0, (args, kw))
+            self.assertIn(blamed, receiver.errors)
         # Without a token file nothing can be read, not even with an empty token.
         receiver = Receiver(token=None)
         self.assertEqual(receiver.send(request(
