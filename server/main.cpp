@@ -22,13 +22,17 @@ std::vector<std::string> default_names(const std::string &address) {
     return names;
 }
 
-// Many slow clients each hold a descriptor: allow as many as the hard limit lets us.
-void raise_descriptor_limit() {
+// Many slow clients each hold a descriptor: allow as many as the hard limit lets us. The number
+// of descriptors.
+rlim_t raise_descriptor_limit() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return RLIM_INFINITY;
+    if (limit.rlim_cur < limit.rlim_max) {
         limit.rlim_cur = limit.rlim_max;
         setrlimit(RLIMIT_NOFILE, &limit);
     }
+    return limit.rlim_cur;
 }
 
 int fail(const std::string &message) {
@@ -61,7 +65,10 @@ int run(int argc, char **argv) {
     settings.limits.deadline_seconds = static_cast<unsigned>(options.deadline_seconds);
     settings.access_log = stdout;
     settings.error_log = stderr;
-    raise_descriptor_limit();
+    // Some descriptors stay for the database, the listening socket and the server's threads.
+    const rlim_t files = raise_descriptor_limit();
+    if (files < settings.limits.connections + 64u)
+        settings.limits.connections = files > 80 ? static_cast<unsigned>(files - 64) : 16;
 
     // Blocked before any thread exists, so every thread inherits the mask and only the wait
     // below takes them.

@@ -3,6 +3,7 @@
 #include "server/http/access_log.h"
 #include "server/http/connection_deadlines.h"
 #include "server/http/error_log.h"
+#include "server/http/request_budget.h"
 
 #include <microhttpd.h>
 
@@ -36,7 +37,8 @@ struct Connection {
     bool headers_seen = false;
     std::string method;
     std::string body;
-    std::string status; // set once an answer is queued
+    std::size_t body_held = 0; // in the request budget
+    std::string status;        // set once an answer is queued
     std::size_t bytes = 0;
 };
 
@@ -74,6 +76,13 @@ int host_count(MHD_Connection *connection) {
     return count;
 }
 
+// The request line's and headers' size.
+std::size_t header_size(MHD_Connection *connection) {
+    const MHD_ConnectionInfo *info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
+    return info == nullptr ? 0 : info->header_size;
+}
+
 const char *ending_text(MHD_RequestTerminationCode code) {
     switch (code) {
     case MHD_REQUEST_TERMINATED_TIMEOUT_REACHED:
@@ -97,12 +106,14 @@ struct HttpServer::Impl {
     std::FILE *access_log;
     std::mutex log_mutex;
     ErrorLog errors;
+    RequestBudget budget;
     ConnectionDeadlines deadlines;
     MHD_Daemon *daemon = nullptr;
 
     Impl(HttpLimits l, HttpHandler h, std::string proxy, std::FILE *access, std::FILE *error)
         : limits(l), handler(std::move(h)), trusted_proxy(std::move(proxy)), access_log(access),
-          errors(error), deadlines(std::chrono::seconds(l.deadline_seconds)) {}
+          errors(error), budget(l.held_bytes),
+          deadlines(std::chrono::seconds(l.deadline_seconds), l.connections, budget) {}
 
     void begin(Connection &state, const char *target);
     void answer_on_socket(Connection &state, const char *status, const char *text);
@@ -110,6 +121,7 @@ struct HttpServer::Impl {
     MHD_Result first_look(MHD_Connection *connection, Connection &state, const char *version);
     MHD_Result serve(MHD_Connection *connection, Connection &state, const char *upload,
                      std::size_t *upload_size);
+    void hold_body(MHD_Connection *connection, Connection &state, std::size_t bytes);
     MHD_Result refuse(MHD_Connection *connection, Connection &state, int status, const char *text);
     MHD_Result queue(MHD_Connection *connection, Connection &state, HttpResponse &response);
     void finish(MHD_Connection *connection, Connection &state, const char *ending);
@@ -140,18 +152,17 @@ void HttpServer::Impl::answer_on_socket(Connection &state, const char *status, c
     state.bytes = std::strlen(text);
 }
 
-// True when the headers leave the library too little memory to build an answer in: it holds the
-// request's line and headers, and some 64 bytes for each header.
+// True when the request's line and headers, and some 64 bytes for each header, are past their
+// cap, which leaves the library too little memory to build an answer in.
 bool HttpServer::Impl::nearly_full(MHD_Connection *connection) const {
-    const MHD_ConnectionInfo *info =
-        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
     const auto records = static_cast<std::size_t>(
         MHD_get_connection_values(connection, MHD_HEADER_KIND, nullptr, nullptr));
-    return info != nullptr && info->header_size + 64 * records + 1024 > limits.header_bytes;
+    return header_size(connection) + 64 * records > limits.header_bytes;
 }
 
 MHD_Result HttpServer::Impl::first_look(MHD_Connection *connection, Connection &state,
                                         const char *version) {
+    deadlines.began(connection);
     state.client =
         client_address(state.peer, trusted_proxy, header_of(connection, "X-Forwarded-For"));
     if (state.status.empty() && nearly_full(connection))
@@ -167,9 +178,15 @@ MHD_Result HttpServer::Impl::first_look(MHD_Connection *connection, Connection &
         return refuse(connection, state, 400, "ERROR: a NUL byte in the URL\n");
     if (host_count(connection) > 1)
         return refuse(connection, state, 400, "ERROR: more than one Host\n");
-    const std::string length = header_of(connection, "Content-Length");
-    if (!length.empty() && std::strtoull(length.c_str(), nullptr, 10) > limits.body_bytes)
+    const std::size_t length =
+        std::strtoull(header_of(connection, "Content-Length").c_str(), nullptr, 10);
+    if (length > limits.body_bytes)
         return refuse(connection, state, 413, "ERROR: body too large\n");
+    // In place of what it held while its headers came: those, and the body to come.
+    budget.release(connection);
+    budget.hold(connection, state.fd, header_size(connection));
+    hold_body(connection, state, length);
+    state.body.reserve(length);
     return MHD_YES;
 }
 
@@ -181,6 +198,8 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, Connection &state
             state.status = "too-large"; // cut off: no answer is sent
             return MHD_NO;
         }
+        if (state.body.size() + *upload_size > state.body_held) // chunked: held as it grows
+            hold_body(connection, state, state.body.size() + *upload_size - state.body_held);
         state.body.append(upload, *upload_size);
         *upload_size = 0;
         return MHD_YES;
@@ -198,6 +217,11 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, Connection &state
     HttpResponse response;
     handler(request, response);
     return queue(connection, state, response);
+}
+
+void HttpServer::Impl::hold_body(MHD_Connection *connection, Connection &state, std::size_t bytes) {
+    budget.hold(connection, state.fd, bytes);
+    state.body_held += bytes;
 }
 
 MHD_Result HttpServer::Impl::refuse(MHD_Connection *connection, Connection &state, int status,
@@ -241,6 +265,7 @@ void HttpServer::Impl::finish(MHD_Connection *connection, Connection &state, con
             info != nullptr && info->http_status != 0 ? std::to_string(info->http_status) : ending;
     }
     log(state, status);
+    budget.release(connection);
     Connection next;
     next.fd = state.fd;
     next.peer = std::move(state.peer);
@@ -324,6 +349,7 @@ void on_connection(void *cls, MHD_Connection *connection, void **socket_context,
     auto *state = static_cast<Connection *>(*socket_context);
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
         server.deadlines.forget(connection);
+        server.budget.release(connection);
         if (state != nullptr)
             server.finish(connection, *state, "closed");
         delete state;
@@ -381,6 +407,9 @@ int HttpServer::start(const std::string &address, int port) {
         !socket_address(address, port, storage))
         return http_start_failed;
     const HttpLimits &limits = impl_->limits;
+    // A connection's memory holds its request's line and headers, and its answer's. Past 32 KiB
+    // the library maps it on its own, so that it goes back to the system as the connection ends.
+    const std::size_t answer_room = 4096;
     unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
     if (storage.ss_family == AF_INET6)
         flags |= MHD_USE_IPv6;
@@ -391,8 +420,8 @@ int HttpServer::start(const std::string &address, int port) {
         MHD_OPTION_THREAD_POOL_SIZE, limits.threads, MHD_OPTION_CONNECTION_LIMIT,
         limits.connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits.per_address,
         MHD_OPTION_CONNECTION_TIMEOUT, limits.idle_seconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        static_cast<std::size_t>(limits.header_bytes), MHD_OPTION_URI_LOG_CALLBACK,
-        &on_request_line, impl_.get(), MHD_OPTION_NOTIFY_COMPLETED, &on_request_done, impl_.get(),
+        limits.header_bytes + answer_room, MHD_OPTION_URI_LOG_CALLBACK, &on_request_line,
+        impl_.get(), MHD_OPTION_NOTIFY_COMPLETED, &on_request_done, impl_.get(),
         MHD_OPTION_NOTIFY_CONNECTION, &on_connection, impl_.get(), MHD_OPTION_LISTEN_BACKLOG_SIZE,
         1024u, MHD_OPTION_END);
     if (impl_->daemon == nullptr) {

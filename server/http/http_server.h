@@ -10,7 +10,7 @@
 
 // What one request may take, so that no client, however slow, many or large, holds the server.
 struct HttpLimits {
-    unsigned connections = 2000;    // open at once, all clients
+    unsigned connections = 10000;   // open at once, all clients
     unsigned per_address = 256;     // open at once from one address; 0: no limit (behind a proxy)
     unsigned idle_seconds = 10;     // a connection that sends nothing for this long is closed
     unsigned deadline_seconds = 20; // a request's headers and body must arrive within this
@@ -19,6 +19,9 @@ struct HttpLimits {
     // report's is some 3 KiB, at most 9 KiB with the longest name and e-mail the tool takes.
     std::size_t target_bytes = 16 * 1024;
     std::size_t body_bytes = 64 * 1024;
+    // Request data (lines, headers, bodies) held at once, all connections: past it, the longest
+    // holders are cut.
+    std::size_t held_bytes = 32 * 1024 * 1024;
     unsigned threads = 8; // event loops, each serving many connections
 };
 

@@ -6,6 +6,7 @@ import http.client
 import json
 import os
 import random
+import resource
 import shutil
 import socket
 import sqlite3
@@ -158,7 +159,7 @@ class Receiver:
     """report-receiver on loopback, its database, token (None: no token file) and log in its folder."""
 
     def __init__(self, *args, folder=None, database=None, port=None, token_mode=0o600,
-                 token="t0ken-" + os.urandom(12).hex()):
+                 token="t0ken-" + os.urandom(12).hex(), files=None):
         self.dir = folder or tempfile.mkdtemp(prefix="receiver-")
         self.port, self.token = port or free_port(), token
         self.token_file = os.path.join(self.dir, "token")
@@ -170,9 +171,10 @@ class Receiver:
         self.database = database or STORE.database(self.dir)
         self.log = os.path.join(self.dir, "access.log")
         with open(self.log, "a") as log:
-            self.process = subprocess.Popen(
+            self.process = subprocess.Popen(  # files: its descriptors, which set its connection cap
                 [RECEIVER, "--port", str(self.port), "--database", self.database, *args],
-                stdout=log, stderr=subprocess.PIPE)
+                stdout=log, stderr=subprocess.PIPE, preexec_fn=files and (
+                    lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files))))
         # A test that fails half way must not leave its receiver running.
         atexit.register(self.process.kill)
         for _ in range(200):  # until it listens or ends, at most some 10 s

@@ -22,6 +22,18 @@ AS_STORED = re.sub("[\x00\udc80-\udcff]", "\ufffd", HOSTILE)
 once = unittest.skipUnless(STORE.name == "sqlite", "independent of the store: run with SQLite")
 
 
+def cut(sockets):
+    """Those of sockets the receiver has closed."""
+    def closed(sock):
+        with contextlib.suppress(BlockingIOError):
+            try:
+                return sock.recv(1, socket.MSG_DONTWAIT) == b""
+            except ConnectionError:
+                return True
+        return False
+    return [sock for sock in sockets if closed(sock)]
+
+
 class Receiving(unittest.TestCase):
     def test_reports_are_stored_exactly_and_listed_in_pages_to_the_token_holder(self):
         receiver = Receiver()
@@ -80,7 +92,9 @@ class Refusing(unittest.TestCase):
             *[(get, f"/reports?{'x' * (16 * 1024 - 9 + extra)}", {}, status) for extra, status in ((0, 200), (1, 414))],
             (get, f"/reports?{'&x' * 2000}", {}, 200),
             (raw, anonymous(f"/reports?{'x' * 40000}"), {}, 414),  # the library's own, as its 431 and 505
-            *[(raw, anonymous("/reports", x_pad="p" * size), {}, 431) for size in (32400, 40000)],
+            # Line and headers up to 32 KiB, counting 64 bytes a header (2 here); past it, 431.
+            *[(raw, anonymous("/reports", x_pad="p" * size), {}, status)
+              for size, status in ((32589, 401), (32590, 431), (40000, 431))],
             (raw, b"GET /reports HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n", {}, 505),
             (raw, b"GET /reports HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: 127.0.0.1\r\n\r\n", {}, 400),
             *[(raw, anonymous(f"/viewer/index.html{nul}"), {}, 400) for nul in ("\x00", "%00")],
@@ -127,6 +141,46 @@ class Refusing(unittest.TestCase):
         self.assertEqual(receiver.errors.splitlines()[1:], [
             cause, "report-receiver: GET /reports 500: reports not read: no such table: reports",
             cause + " (2 more in 1 s)"])
+
+    def test_near_the_cap_waiting_connections_give_way_longest_first(self):
+        receiver = Receiver(files=128)  # a cap of 64 connections
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+
+        opened = []
+        self.addCleanup(lambda: [sock.close() for sock in opened])
+
+        def connect():  # one at a time, so the receiver sees them in this order
+            time.sleep(0.01)
+            opened.append(socket.create_connection(("127.0.0.1", receiver.port), source_address=("127.0.0.2", 0)))
+            return opened[-1]
+        report = post_request(report_items())
+        busy = connect()
+        busy.sendall(report[:-1])  # its request under way: never cut for room
+        waiting = [connect() for _ in range(46)]  # 47 open: below 3/4 of the cap, none is hurried
+        time.sleep(2)
+        self.assertEqual(cut(waiting), [])
+        waiting += [connect() for _ in range(20)]  # past it, the longest waiting go after a second
+        time.sleep(2)
+        self.assertEqual(cut(waiting), waiting[:20])
+        self.assertEqual(receiver.post(report_items())[0], 200)
+        busy.sendall(report[-1:])
+        self.assertEqual(read_answer(busy)[0], 200)
+
+    def test_bodies_past_their_budget_cut_the_one_held_longest(self):
+        receiver = Receiver()
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        holders, body = [], b"x" * 65535
+        self.addCleanup(lambda: [sock.close() for sock in holders])
+        held = post_request("=", body=body, content_length=65536)
+        fit = 32 * 1024 * 1024 // (len(held) + 1)  # with its line and headers: 511 fill the 32 MiB
+        for n in range(fit + 1):
+            holders.append(socket.create_connection(("127.0.0.1", receiver.port),
+                                                    source_address=(f"127.0.0.{2 + n % 3}", 0)))
+            holders[-1].sendall(held)
+            if n in (0, fit - 1, fit):  # the first held longest
+                time.sleep(0.5)
+                self.assertEqual(cut(holders), holders[:1] if n == fit else [])
+        self.assertEqual(receiver.post(report_items())[0], 200)
 
     def test_a_request_must_arrive_whole_within_its_deadline(self):
         receiver = Receiver("--idle-timeout", "10", "--deadline", "2")
