@@ -225,8 +225,8 @@ def header_hoard(addresses=16, per_address=256):
 def hoard(connections=2000, addresses=8):
     """connections each sending all but the last byte of a 64 KiB body, a slice at a time."""
     receiver = Receiver()
-    head = request("POST", f"{REPORT_PATH}?=", host="127.0.0.1", content_type="application/x-www-form-urlencoded",
-                   content_length=65536)
+    head = request("POST", f"{REPORT_PATH}?=", host="127.0.0.1", content_length=65536,
+                   content_type="application/x-www-form-urlencoded")
     sockets = []
     for n in range(connections):
         with contextlib.suppress(OSError):

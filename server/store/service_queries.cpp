@@ -24,7 +24,7 @@ int read_consistently(SqlConnection &reader, std::string &failure, Query query) 
         return store_read_failed;
     }
     const int result = query();
-    if (result == store_read_failed)
+    if (result != 0 && result != history_not_found)
         failure = reader.last_error();
     reader.run("COMMIT");
     return result;

@@ -89,7 +89,8 @@ class Refusing(unittest.TestCase):
             *[(get, f"/reports?{bad}", {}, 400) for bad in ("limit=0", "limit=101", "limit=x", "before=-1")],
             (get, "/reports?limit=100", {}, 200), (get, f"{REPORT_PATH}?{query}", {}, 405), (get, "/x", {}, 404),
             # A URL of up to 16 KiB is read, however many its items; past it, 414 at once.
-            *[(get, f"/reports?{'x' * (16 * 1024 - 9 + extra)}", {}, status) for extra, status in ((0, 200), (1, 414))],
+            *[(get, f"/reports?{'x' * (16 * 1024 - 9 + extra)}", {}, status)
+              for extra, status in ((0, 200), (1, 414))],
             (get, f"/reports?{'&x' * 2000}", {}, 200),
             (raw, anonymous(f"/reports?{'x' * 40000}"), {}, 414),  # the library's own, as its 431 and 505
             # Line and headers up to 32 KiB, counting 64 bytes a header (2 here); past it, 431.
@@ -134,12 +135,14 @@ class Refusing(unittest.TestCase):
                        " BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")
         posted = [receiver.post(report_items("Fulana", email="fulana@exemplo.com"))[0] for _ in range(3)]
         with sqlite3.connect(receiver.database) as db:
-            db.execute("DROP TABLE reports")
-        self.assertEqual(posted + [receiver.get("/reports")[0]], [500] * 4)
+            db.executescript("DROP TABLE reports; DROP TABLE chairs")
+        self.assertEqual(posted + [receiver.get(target)[0] for target in ("/reports", "/viewer/api/chairs")],
+                         [500] * 5)
         self.assertEqual(receiver.stop(), 0)
         cause = "report-receiver: POST /connect/lorvask.php 500: report not stored: database or disk is full"
         self.assertEqual(receiver.errors.splitlines()[1:], [
             cause, "report-receiver: GET /reports 500: reports not read: no such table: reports",
+            "report-receiver: GET /viewer/api/chairs 500: chairs not read: no such table: chairs",
             cause + " (2 more in 1 s)"])
 
     def test_near_the_cap_waiting_connections_give_way_longest_first(self):
@@ -151,7 +154,8 @@ class Refusing(unittest.TestCase):
 
         def connect():  # one at a time, so the receiver sees them in this order
             time.sleep(0.01)
-            opened.append(socket.create_connection(("127.0.0.1", receiver.port), source_address=("127.0.0.2", 0)))
+            opened.append(socket.create_connection(("127.0.0.1", receiver.port),
+                                                   source_address=("127.0.0.2", 0)))
             return opened[-1]
         report = post_request(report_items())
         busy = connect()
@@ -166,20 +170,25 @@ class Refusing(unittest.TestCase):
         busy.sendall(report[-1:])
         self.assertEqual(read_answer(busy)[0], 200)
 
-    def test_bodies_past_their_budget_cut_the_one_held_longest(self):
+    def test_request_data_past_its_budget_cuts_the_one_held_longest(self):
         receiver = Receiver()
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
-        holders, body = [], b"x" * 65535
+        holders = []
         self.addCleanup(lambda: [sock.close() for sock in holders])
-        held = post_request("=", body=body, content_length=65536)
-        fit = 32 * 1024 * 1024 // (len(held) + 1)  # with its line and headers: 511 fill the 32 MiB
-        for n in range(fit + 1):
+
+        def hold(data, n):
             holders.append(socket.create_connection(("127.0.0.1", receiver.port),
                                                     source_address=(f"127.0.0.{2 + n % 3}", 0)))
-            holders[-1].sendall(held)
-            if n in (0, fit - 1, fit):  # the first held longest
+            holders[-1].sendall(data)
+        head = len(post_request("=", body=b"", content_length=10000))
+        for n in range(512):  # line, headers and body of 64 KiB each, but its last byte: 32 MiB
+            hold(post_request("=", body=b"x" * (65535 - head), content_length=65536 - head), n)
+            if n in (0, 511):  # the first held longest
                 time.sleep(0.5)
-                self.assertEqual(cut(holders), holders[:1] if n == fit else [])
+                self.assertEqual(cut(holders), [])
+        hold(b"GET /reports HTTP/1.1\r\nX-Slow: " + b"h" * 1000, 512)  # waiting for its headers' end
+        time.sleep(0.5)
+        self.assertEqual(cut(holders), holders[:1])
         self.assertEqual(receiver.post(report_items())[0], 200)
 
     def test_a_request_must_arrive_whole_within_its_deadline(self):
@@ -258,8 +267,15 @@ class Enduring(unittest.TestCase):
                 self.addCleanup(other.stop)
             self.assertEqual(STORE.rows(database, "SELECT COUNT(*) - MAX(version) FROM schema_version"),
                              [("0",)])
-            STORE.ctl("restart", "-m", "fast")
+            STORE.ctl("stop", "-m", "fast")  # a post meanwhile is refused, its cause on one line
+            self.assertEqual(pair[0].post(report_items("while down"))[0], 500)
+            STORE.ctl("start")
             self.assertEqual([other.post(report_items("after"))[0] for other in pair], [200, 200])
+            pair[0].stop()  # (libpq's own notices, on the schema made once, come as they are)
+            lines = [line for line in pair[0].errors.splitlines()
+                     if not line.startswith(("NOTICE", "report-receiver: listening"))]
+            self.assertEqual([line.split(": ")[:2] for line in lines],
+                             [["report-receiver", "POST /connect/lorvask.php 500"]])
 
 
 if __name__ == "__main__":
