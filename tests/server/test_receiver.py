@@ -122,6 +122,11 @@ class Refusing(unittest.TestCase):
                 with socket.create_connection(("127.0.0.1", receiver.port)) as sock:
                     sock.sendall(request("GET", ["/reports?" + "a" * 32500, "/?" + "&a=b" * 2000][n % 2],
                                          host="127.0.0.1"))
+        with socket.create_connection(("127.0.0.1", receiver.port)) as sock:
+            sock.sendall(request("GET", "/?" + "a" * 20000, host="127.0.0.1")[:-2])  # headers unended
+            status = read_answer(sock)[0]
+            sock.settimeout(2)
+            self.assertEqual((status, sock.recv(1)), (414, b""))  # at once
         send(1000)  # the allocator's arenas settle
         before = receiver.memory_kib()
         send(2000)
@@ -148,24 +153,23 @@ class Refusing(unittest.TestCase):
     def test_near_the_cap_waiting_connections_give_way_longest_first(self):
         receiver = Receiver(files=128)  # a cap of 64 connections
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
-
         opened = []
         self.addCleanup(lambda: [sock.close() for sock in opened])
 
         def connect():  # one at a time, so the receiver sees them in this order
-            time.sleep(0.01)
+            time.sleep(0.002)
             opened.append(socket.create_connection(("127.0.0.1", receiver.port),
                                                    source_address=("127.0.0.2", 0)))
             return opened[-1]
         report = post_request(report_items())
         busy = connect()
         busy.sendall(report[:-1])  # its request under way: never cut for room
-        waiting = [connect() for _ in range(46)]  # 47 open: below 3/4 of the cap, none is hurried
-        time.sleep(2)
-        self.assertEqual(cut(waiting), [])
-        waiting += [connect() for _ in range(20)]  # past it, the longest waiting go after a second
-        time.sleep(2)
-        self.assertEqual(cut(waiting), waiting[:20])
+        waiting = [connect() for _ in range(66)]
+        # From 60 open (the cap less 1/16) each new one closes the longest waiting at once; from
+        # 48 (3/4 of it) those waiting a second go, down to 47, and no more.
+        for after, closed in ((0.2, 8), (1.5, 20), (1, 20)):
+            time.sleep(after)
+            self.assertEqual(cut(waiting), waiting[:closed], after)
         self.assertEqual(receiver.post(report_items())[0], 200)
         busy.sendall(report[-1:])
         self.assertEqual(read_answer(busy)[0], 200)
@@ -181,8 +185,8 @@ class Refusing(unittest.TestCase):
                                                     source_address=(f"127.0.0.{2 + n % 3}", 0)))
             holders[-1].sendall(data)
         head = len(post_request("=", body=b"", content_length=10000))
-        for n in range(512):  # line, headers and body of 64 KiB each, but its last byte: 32 MiB
-            hold(post_request("=", body=b"x" * (65535 - head), content_length=65536 - head), n)
+        for n in range(512):  # line, headers and the body they announce, 64 KiB each: 32 MiB
+            hold(post_request("=", body=b"", content_length=65536 - head), n)
             if n in (0, 511):  # the first held longest
                 time.sleep(0.5)
                 self.assertEqual(cut(holders), [])
@@ -274,8 +278,8 @@ class Enduring(unittest.TestCase):
             pair[0].stop()  # (libpq's own notices, on the schema made once, come as they are)
             lines = [line for line in pair[0].errors.splitlines()
                      if not line.startswith(("NOTICE", "report-receiver: listening"))]
-            self.assertEqual([line.split(": ")[:2] for line in lines],
-                             [["report-receiver", "POST /connect/lorvask.php 500"]])
+            self.assertEqual([(line.split(": ")[:2], "?" in line) for line in lines],
+                             [(["report-receiver", "POST /connect/lorvask.php 500"], False)])
 
 
 if __name__ == "__main__":
