@@ -2,10 +2,13 @@
 """Measures report-receiver as a maker runs it: durable throughput, a page of the listing at
 100,000 reports, post latency while others read or attack, memory, and the time to stop.
 
-usage: receiver_bench.py BUILD_DIR   (BUILD_DIR/server/report-receiver, a Release build)
+usage: receiver_bench.py BUILD_DIR [spread hoard]   (BUILD_DIR/server/report-receiver, a Release
+build; with names, only those measurements)
 """
+import contextlib
 import os
 import select
+import selectors
 import socket
 import sqlite3
 import statistics
@@ -16,7 +19,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "server"))
 os.environ.setdefault("REPORT_RECEIVER", os.path.join(sys.argv[1], "server", "report-receiver"))
-from receiver_fixture import Receiver, exchange, post_request, query_of, report_items  # noqa: E402
+from receiver_fixture import (REPORT_PATH, Receiver, exchange, post_request, query_of,  # noqa: E402
+                              read_answer, report_items, request)
 
 REPORT = post_request(query_of(report_items("Bench", email="oficina@exemplo.com.br")))
 
@@ -123,7 +127,142 @@ def attack(port, count, dribble):
     return sockets, stop, thread
 
 
+def post_waits(port, until, source="127.0.0.100"):
+    """Posts one report after another from source until until() is true: each one's wait for "OK"
+    (None when it never came within 60 s)."""
+    waits = []
+    while not until():
+        started = time.perf_counter()
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=60,
+                                          source_address=(source, 0)) as sock:
+                sock.sendall(REPORT)
+                answered = read_answer(sock, 60)[2] == b"OK"
+        except OSError:
+            answered = False
+        waits.append(time.perf_counter() - started if answered else None)
+        time.sleep(0.25)
+    return waits
+
+
+def spread_attack(addresses=16, per_address=1000, posts_for=20):
+    """addresses × per_address connections, half dribbling a request line that never ends, half
+    idle, each opened again as soon as it is cut, while another address posts reports."""
+    receiver = Receiver()
+    selector = selectors.DefaultSelector()
+
+    def open_one(n):
+        sock = socket.socket()
+        sock.setblocking(False)
+        sock.bind((f"127.0.0.{2 + n % addresses}", 0))
+        sock.connect_ex(("127.0.0.1", receiver.port))
+        selector.register(sock, selectors.EVENT_READ, n)
+    for n in range(addresses * per_address):
+        open_one(n)
+    done, cut = threading.Event(), [0]
+
+    def attack():
+        dripped = time.monotonic()
+        while not done.is_set():
+            for key, _ in selector.select(0.2):
+                try:
+                    alive = key.fileobj.recv(4096) != b""
+                except BlockingIOError:
+                    continue
+                except OSError:
+                    alive = False
+                if not alive:
+                    selector.unregister(key.fileobj)
+                    key.fileobj.close()
+                    cut[0] += 1
+                    open_one(key.data)
+            if time.monotonic() - dripped >= 1:
+                dripped = time.monotonic()
+                for key in list(selector.get_map().values()):
+                    if key.data % 2:
+                        with contextlib.suppress(OSError):
+                            key.fileobj.send(b"P")
+    attacker = threading.Thread(target=attack)
+    attacker.start()
+    time.sleep(5)  # the attack in place
+    ends = time.monotonic() + posts_for
+    waits = post_waits(receiver.port, lambda: time.monotonic() > ends)
+    done.set()
+    attacker.join()
+    for key in list(selector.get_map().values()):
+        key.fileobj.close()
+    answered = sorted(w * 1000 for w in waits if w is not None)
+    print(f"post during {addresses} addresses x {per_address} slow-header/idle connections that "
+          f"come back when cut ({cut[0]} cut): {len(answered)} of {len(waits)} answered \"OK\", "
+          f"median {statistics.median(answered) if answered else float('nan'):.0f} ms, "
+          f"max {answered[-1] if answered else float('nan'):.0f} ms; "
+          f"peak memory {peak_rss_mib(receiver):.1f} MiB")
+    receiver.stop()
+
+
+def header_hoard(addresses=16, per_address=256):
+    """Connections each sending a request line, then 30 KiB of headers, a slice at a time."""
+    receiver = Receiver()
+    sockets = []
+    for n in range(addresses * per_address):
+        with contextlib.suppress(OSError):
+            sockets.append(socket.create_connection(
+                ("127.0.0.1", receiver.port), source_address=(f"127.0.0.{2 + n % addresses}", 0)))
+            sockets[-1].sendall(b"GET /reports HTTP/1.1\r\n")
+    for _ in range(15):  # 2 KiB a connection every 0.25 s
+        for sock in sockets:
+            with contextlib.suppress(OSError):
+                sock.send(b"X-Hoard: " + b"h" * 2037 + b"\r\n")
+        time.sleep(0.25)
+    time.sleep(1)
+    print(f"{len(sockets)} connections from {addresses} addresses holding 30 KiB of headers: "
+          f"peak memory {peak_rss_mib(receiver):.1f} MiB, a post then {timed_post(receiver.port):.2f} ms")
+    for sock in sockets:
+        sock.close()
+    receiver.stop()
+
+
+def hoard(connections=2000, addresses=8):
+    """connections each sending all but the last byte of a 64 KiB body, a slice at a time."""
+    receiver = Receiver()
+    head = request("POST", f"{REPORT_PATH}?=", host="127.0.0.1", content_length=65536,
+                   content_type="application/x-www-form-urlencoded")
+    sockets = []
+    for n in range(connections):
+        with contextlib.suppress(OSError):
+            sock = socket.create_connection(("127.0.0.1", receiver.port),
+                                            source_address=(f"127.0.0.{2 + n % addresses}", 0))
+            sock.sendall(head)
+            sockets.append(sock)
+    for _ in range(16):  # 4 KiB a connection every 0.25 s: 64 KiB - 1 in 4 s
+        for sock in sockets:
+            with contextlib.suppress(OSError):
+                sock.send(b"x" * 4096)
+        time.sleep(0.25)
+    for sock in sockets:
+        with contextlib.suppress(OSError):
+            sock.send(b"x" * 4095)
+    time.sleep(2)
+    cut = 0
+    for sock in sockets:
+        try:
+            cut += sock.recv(100, socket.MSG_DONTWAIT) == b""
+        except BlockingIOError:
+            pass
+        except OSError:
+            cut += 1
+        sock.close()
+    print(f"{connections} connections holding 64 KiB - 1 of a body: {cut} cut, "
+          f"peak memory {peak_rss_mib(receiver):.1f} MiB, a post then {timed_post(receiver.port):.2f} ms")
+    receiver.stop()
+
+
 def main():
+    if sys.argv[2:]:
+        for name in sys.argv[2:]:
+            {"spread": spread_attack, "spread48": lambda: spread_attack(48, 256),
+             "hoard": hoard, "headers": header_hoard}[name]()
+        return
     fsyncs_per_posts()
     receiver = Receiver()
     throughput(receiver)
@@ -185,6 +324,10 @@ def main():
     thread.join()
     for sock in sockets:
         sock.close()
+    spread_attack()
+    spread_attack(48, 256)
+    hoard()
+    header_hoard()
 
 
 if __name__ == "__main__":

@@ -23,13 +23,17 @@ std::vector<std::string> default_names(const std::string &address) {
     return names;
 }
 
-// Many slow clients each hold a descriptor: allow as many as the hard limit lets us.
-void raise_descriptor_limit() {
+// Many slow clients each hold a descriptor: allow as many as the hard limit lets us. The number
+// of descriptors.
+rlim_t raise_descriptor_limit() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return RLIM_INFINITY;
+    if (limit.rlim_cur < limit.rlim_max) {
         limit.rlim_cur = limit.rlim_max;
         setrlimit(RLIMIT_NOFILE, &limit);
     }
+    return limit.rlim_cur;
 }
 
 int fail(const std::string &message) {
@@ -63,7 +67,7 @@ int run(int argc, char **argv) {
 
     ReceiverSettings settings;
     if (!options.token_file.empty() && load_token(options.token_file, settings.token, error) != 0)
-        return fail(error);
+        return fail("--token-file: " + error);
     settings.names = options.names.empty() ? default_names(options.address) : options.names;
     settings.trusted_proxy = options.trusted_proxy;
     // Behind a proxy every connection comes from the proxy's address.
@@ -71,7 +75,11 @@ int run(int argc, char **argv) {
     settings.limits.idle_seconds = static_cast<unsigned>(options.idle_seconds);
     settings.limits.deadline_seconds = static_cast<unsigned>(options.deadline_seconds);
     settings.access_log = stdout;
-    raise_descriptor_limit();
+    settings.error_log = stderr;
+    // Some descriptors stay for the database, the listening socket and the server's threads.
+    const rlim_t files = raise_descriptor_limit();
+    if (files < settings.limits.connections + 64u)
+        settings.limits.connections = files > 80 ? static_cast<unsigned>(files - 64) : 16;
 
     // Blocked before any thread exists, so every thread inherits the mask and only the wait
     // below takes them.
@@ -85,10 +93,11 @@ int run(int argc, char **argv) {
 
     std::unique_ptr<ReportStore> store;
     if (open_report_store(options.database, store, error) != 0)
-        return fail(error);
+        return fail("--database: " + error);
     ReportReceiver receiver(*store, settings);
     if (receiver.start(options.address, options.port) < 0)
-        return fail("cannot listen on " + options.address + ":" + std::to_string(options.port));
+        return fail("--address, --port: cannot listen on " + options.address + ":" +
+                    std::to_string(options.port));
     std::fprintf(stderr, "report-receiver: listening on %s:%d%s\n", options.address.c_str(),
                  options.port, settings.token.empty() ? ", reading disabled (no token file)" : "");
     while (sigwaitinfo(&stop_signals, nullptr) < 0) {

@@ -39,7 +39,7 @@ struct ReportReceiver::Impl {
         : store(s), access(settings.token, settings.names), viewer(s, access, settings.token),
           server(
               settings.limits, [this](const HttpRequest &q, HttpResponse &a) { route(q, a); },
-              settings.trusted_proxy, settings.access_log) {}
+              settings.trusted_proxy, settings.access_log, settings.error_log) {}
 
     void route(const HttpRequest &request, HttpResponse &response);
     void receive_report(const HttpRequest &request, HttpResponse &response);
@@ -84,8 +84,10 @@ void ReportReceiver::Impl::receive_report(const HttpRequest &request, HttpRespon
     for (FormItem &item : items)
         item.second = utf8_text(item.second);
     const std::string received = utc_iso8601(std::chrono::system_clock::now());
-    if (store.add(received, request.client, items) < 0)
+    if (store.add(received, request.client, items) < 0) {
+        response.cause = "report not stored: " + store.failure();
         return answer(response, 500, "ERROR: not stored\n");
+    }
     answer(response, 200, "OK");
 }
 
@@ -98,8 +100,10 @@ void ReportReceiver::Impl::list_reports(const HttpRequest &request, HttpResponse
         !form_number(query, "before", 1, (1LL << 62), 0, before))
         return answer(response, 400, "ERROR: limit is 1 to 100, before a report id\n");
     std::vector<StoredReport> reports;
-    if (store.page({before, static_cast<int>(limit)}, reports) != 0)
+    if (store.page({before, static_cast<int>(limit)}, reports) != 0) {
+        response.cause = "reports not read: " + store.failure();
         return answer(response, 500, "ERROR: not readable\n");
+    }
     const long long next = static_cast<long long>(reports.size()) == limit ? reports.back().id : 0;
     response.content_type = "application/json; charset=utf-8";
     response.body = reports_page_json(reports, next);

@@ -17,6 +17,7 @@ struct ReceiverSettings {
     std::string trusted_proxy;      // the proxy whose X-Forwarded-For is believed; "" for none
     HttpLimits limits;
     std::FILE *access_log = nullptr; // one line per request; nullptr for none
+    std::FILE *error_log = nullptr;  // each 5xx answer's cause; nullptr for none
 };
 
 // The HTTP face of the report store. POST /connect/lorvask.php stores a service report sent as

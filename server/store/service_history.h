@@ -81,4 +81,6 @@ public:
                          std::vector<ServiceSummary> &services) = 0;
     // The service that report id belongs to, or history_not_found.
     virtual int service(long long id, ServiceRecord &service) = 0;
+    // The database's own message for the last call on this thread that failed, for the log.
+    virtual std::string failure() const = 0;
 };

@@ -15,11 +15,17 @@ long long number_of(const std::string &text) {
     return std::strtoll(text.c_str(), nullptr, 10);
 }
 
-// Runs query in one read transaction, so everything it reads is of the same moment.
-template <typename Query> int read_consistently(SqlConnection &reader, Query query) {
-    if (reader.run("BEGIN") != 0)
+// Runs query in one read transaction, so everything it reads is of the same moment. A failure's
+// message goes to failure.
+template <typename Query>
+int read_consistently(SqlConnection &reader, std::string &failure, Query query) {
+    if (reader.run("BEGIN") != 0) {
+        failure = reader.last_error();
         return store_read_failed;
+    }
     const int result = query();
+    if (result != 0 && result != history_not_found)
+        failure = reader.last_error();
     reader.run("COMMIT");
     return result;
 }
@@ -40,7 +46,7 @@ int SqlReportStore::chairs(const ChairPageRequest &request, std::vector<ChairSum
     const ChairSearch search(request.search);
     SqlRows rows;
     std::lock_guard<std::mutex> lock(read_mutex_);
-    const int result = read_consistently(*reader_, [&] {
+    const int result = read_consistently(*reader_, failed_because(), [&] {
         bool broad = false;
         if (!search.empty()) {
             std::vector<SqlValue> params;
@@ -81,7 +87,7 @@ int SqlReportStore::services(const ServicePageRequest &request,
         " ORDER BY b.report_id DESC LIMIT $3";
     SqlRows rows;
     std::lock_guard<std::mutex> lock(read_mutex_);
-    if (read_consistently(*reader_, [&] {
+    if (read_consistently(*reader_, failed_because(), [&] {
             return reader_->run(sql,
                                 {request.serial, request.before > 0 ? request.before : no_cursor,
                                  static_cast<long long>(request.limit)},
@@ -104,7 +110,7 @@ int SqlReportStore::service(long long id, ServiceRecord &service) {
     SqlRows heads;
     SqlRows items;
     std::lock_guard<std::mutex> lock(read_mutex_);
-    const int result = read_consistently(*reader_, [&] {
+    const int result = read_consistently(*reader_, failed_because(), [&] {
         if (reader_->run("SELECT report_id, received, client, customer, taxpayer, motorization,"
                          " drive_events, serial FROM report_facts WHERE service_id ="
                          " (SELECT service_id FROM report_facts WHERE report_id = $1)"

@@ -58,6 +58,15 @@ int reserve_ids(SqlConnection &connection, std::size_t count, std::vector<long l
 
 } // namespace
 
+std::string &SqlReportStore::failed_because() {
+    thread_local std::string cause;
+    return cause;
+}
+
+std::string SqlReportStore::failure() const {
+    return failed_because();
+}
+
 SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
                                std::unique_ptr<SqlConnection> reader)
     : idle_writers_(std::move(writers)), reader_(std::move(reader)) {}
@@ -86,16 +95,24 @@ long long SqlReportStore::add(const std::string &received, const std::string &cl
             pending->done = true;
         written_.notify_all();
     }
+    if (mine.id < 0)
+        failed_because() = mine.cause;
     return mine.id;
 }
 
 void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &batch) {
+    // Every report of a batch that fails is refused for the same cause.
+    const auto fail = [&] {
+        for (Pending *pending : batch)
+            pending->cause = writer.last_error();
+    };
     if (writer.begin_write() != 0)
-        return;
+        return fail();
     std::vector<long long> ids;
     std::vector<NewReport> reports;
     std::vector<SqlStatement> statements;
     if (reserve_ids(writer, batch.size(), ids) != 0) {
+        fail();
         writer.run("ROLLBACK");
         return;
     }
@@ -107,12 +124,14 @@ void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &
         add_items(ids[i], pending.items, statements);
     }
     if (add_facts(writer, reports, statements) != 0) {
+        fail();
         writer.run("ROLLBACK");
         return;
     }
     statements.push_back({"COMMIT", {}});
     if (writer.run_all(statements) != 0) {
         // Whether a failed COMMIT reached the disk is unknown: none of them is acknowledged.
+        fail();
         writer.run("ROLLBACK");
         return;
     }
@@ -123,10 +142,14 @@ void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &
 int SqlReportStore::page(const ReportPageRequest &request, std::vector<StoredReport> &reports) {
     std::lock_guard<std::mutex> lock(read_mutex_);
     // One transaction, so the heads and the items are of the same moment.
-    if (reader_->run("BEGIN") != 0)
+    if (reader_->run("BEGIN") != 0) {
+        failed_because() = reader_->last_error();
         return store_read_failed;
+    }
     std::vector<StoredReport> found;
     const int result = read_page(request, found);
+    if (result != 0)
+        failed_because() = reader_->last_error();
     reader_->run("COMMIT");
     if (result == 0)
         reports = std::move(found);

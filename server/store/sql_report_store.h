@@ -23,6 +23,7 @@ public:
     int chairs(const ChairPageRequest &request, std::vector<ChairSummary> &chairs) override;
     int services(const ServicePageRequest &request, std::vector<ServiceSummary> &services) override;
     int service(long long id, ServiceRecord &service) override;
+    std::string failure() const override;
 
 private:
     struct Pending {
@@ -31,7 +32,10 @@ private:
         const FormItems &items;
         long long id = store_write_failed;
         bool done = false;
+        std::string cause{}; // the database's message when it was not stored
     };
+
+    static std::string &failed_because(); // this thread's failure()
 
     void write(SqlConnection &writer, const std::vector<Pending *> &batch);
     int read_page(const ReportPageRequest &request, std::vector<StoredReport> &reports);

@@ -25,6 +25,11 @@ void answer(HttpResponse &response, int status, const char *text) {
     response.body = text;
 }
 
+void unreadable(HttpResponse &response, std::string cause) {
+    answer(response, 500, "ERROR: not readable\n");
+    response.cause = std::move(cause);
+}
+
 void redirect(HttpResponse &response, const char *location) {
     response.status = 303;
     response.headers.emplace_back("Location", location);
@@ -122,8 +127,10 @@ void Viewer::sign_in(const HttpRequest &request, HttpResponse &response) {
     if (!access_.token_matches(form_value(form, "token")))
         return redirect(response, "/viewer/?recusado");
     const std::string value = seal_.issue(std::time(nullptr));
-    if (value.empty())
+    if (value.empty()) {
+        response.cause = "no session sealed: no random nonce or no key";
         return answer(response, 500, "ERROR: no session could be made\n");
+    }
     response.headers.emplace_back("Set-Cookie", cookie(request, value, session_seconds));
     redirect(response, "/viewer/");
 }
@@ -171,7 +178,7 @@ void Viewer::list_chairs(const FormItems &query, HttpResponse &response) {
     page.search = form_value(query, "q");
     std::vector<ChairSummary> chairs;
     if (history_.chairs(page, chairs) != 0)
-        return answer(response, 500, "ERROR: not readable\n");
+        return unreadable(response, "chairs not read: " + history_.failure());
     json(response, chairs_page_json(chairs, static_cast<long long>(chairs.size()) == limit
                                                 ? chairs.back().last_report_id
                                                 : 0));
@@ -187,7 +194,7 @@ void Viewer::list_services(const FormItems &query, HttpResponse &response) {
     page.serial = form_value(query, "serial");
     std::vector<ServiceSummary> services;
     if (history_.services(page, services) != 0)
-        return answer(response, 500, "ERROR: not readable\n");
+        return unreadable(response, "services not read: " + history_.failure());
     json(response, services_page_json(page.serial, services,
                                       static_cast<long long>(services.size()) == limit
                                           ? services.back().before.id
@@ -211,7 +218,7 @@ void Viewer::show_service(const std::string &path, const FormItems &query, HttpR
     if (found == history_not_found)
         return answer(response, 404, "ERROR: no such report\n");
     if (found != 0)
-        return answer(response, 500, "ERROR: not readable\n");
+        return unreadable(response, "service not read: " + history_.failure());
     if (difference) {
         const std::vector<ItemChange> changes =
             service.paired ? service_difference(service.before_items, service.after_items)

@@ -6,6 +6,7 @@ import http.client
 import json
 import os
 import random
+import resource
 import shutil
 import socket
 import sqlite3
@@ -91,11 +92,11 @@ def post_request(query, body=b"x", **headers):
         "host": "127.0.0.1", "content_type": FORM, "content_length": len(body), **headers})
 
 
-def read_answer(sock, timeout=10.0):
+def read_answer(sock, timeout=10.0, method="GET"):
     """(status, headers, body) of the next answer; status 0 when the connection ended or went silent."""
     sock.settimeout(timeout)
     try:
-        answer = http.client.HTTPResponse(sock)
+        answer = http.client.HTTPResponse(sock, method=method)
         answer.begin()
         return answer.status, {k.lower(): v for k, v in answer.getheaders()}, answer.read()
     except (OSError, http.client.HTTPException):
@@ -107,7 +108,7 @@ def exchange(port, data, source="127.0.0.1"):
                                   source_address=(source, 0)) as sock:
         with contextlib.suppress(OSError):  # cut off while sending: whatever answer came is read
             sock.sendall(data)
-        return read_answer(sock)
+        return read_answer(sock, method=data.split(b" ", 1)[0].decode("latin-1"))
 
 
 def free_port():
@@ -179,7 +180,7 @@ class Receiver:
     and log in its folder."""
 
     def __init__(self, *args, folder=None, database=None, port=None, token_mode=0o600,
-                 token="t0ken-" + os.urandom(12).hex(), user=None):
+                 token="t0ken-" + os.urandom(12).hex(), user=None, files=None):
         self.dir = folder or tempfile.mkdtemp(prefix="receiver-")
         self.port, self.token = port or free_port(), token
         self.token_file = os.path.join(self.dir, "token")
@@ -192,9 +193,10 @@ class Receiver:
         self.log = os.path.join(self.dir, "access.log")
         with open(self.log, "a") as log:
             as_user = ["runuser", "-u", user, "--"] if user else []
-            self.process = subprocess.Popen(
+            self.process = subprocess.Popen(  # files: its descriptors, which set its connection cap
                 as_user + [RECEIVER, "--port", str(self.port), "--database", self.database, *args],
-                stdout=log, stderr=subprocess.PIPE)
+                stdout=log, stderr=subprocess.PIPE, preexec_fn=files and (
+                    lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files))))
         # A test that fails half way must not leave its receiver running.
         atexit.register(self.process.kill)
         for _ in range(200):  # until it listens or ends, at most some 10 s
@@ -226,9 +228,13 @@ class Receiver:
             reports += page["reports"]
         return [(r["id"], r["client"], [tuple(i) for i in r["items"]]) for r in reversed(reports)]
 
+    def memory_kib(self):
+        with open(f"/proc/{self.process.pid}/status") as status:
+            return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
+
     def stop(self, sig=15, timeout=10):
+        """Its exit status; what it wrote to standard error is then in errors."""
         if self.process.poll() is None:
             self.process.send_signal(sig)
-        status = self.process.wait(timeout)
-        self.process.stderr.close()
-        return status
+        self.errors = self.process.communicate(timeout=timeout)[1].decode()
+        return self.process.returncode
