@@ -75,7 +75,6 @@ function go(address, state = null) {
 // cursors of the newer pages seen, to go back one. A copied link goes back to the first page.
 class Pages {
   constructor(section) {
-    this.nav = $('.paginas', section);
     this.newer = $('.anterior', section);
     this.older = $('.seguinte', section);
     this.newer.addEventListener('click', () => {
@@ -98,7 +97,6 @@ class Pages {
     this.next = next;
     this.newer.hidden = !cursor;
     this.older.hidden = !next;
-    this.nav.hidden = !cursor && !next;
   }
 }
 
