@@ -174,6 +174,8 @@ class InABrowser(unittest.TestCase):
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
         self.assertTrue(receiver.started(), "the receiver could not listen")
         post_chairs(receiver)
+        for n in range(50):  # a second page of chairs
+            receiver.post(chair_report(f"PAGE{n:08d}", 0))
         # A serviced chair of a stuck-key name whose counters others sent beyond 255, and a name
         # holding a right-to-left override.
         high = {k: 255 for k in report_keys() if k.startswith("painel_event_")}

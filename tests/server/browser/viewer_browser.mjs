@@ -26,21 +26,26 @@ try {
     await page.type('#chave', key);
     await Promise.all([page.waitForNavigation(), page.click('#entrar button')]);
   }
+  const shows = (first) => page.waitForFunction((s) =>
+    document.querySelector('#cadeiras tbody td')?.textContent === s, {}, first);
   async function search(term, first) {
     await page.$eval('#termo', (input) => { input.value = ''; });
     await page.type('#termo', term);
     await page.click('#busca button');
-    await page.waitForFunction((s) => document.querySelector('#cadeiras tbody td')?.textContent === s, {}, first);
+    await shows(first);
   }
-  // Nothing leaves the window: not the page, not the last column; dates, numbers and CNPJs on one line.
-  const fitsWindow = (section) => page.$eval(section, (shown) => {
+  const buttons = () => page.$$eval('#cadeiras .paginas button', (all) => all.map((one) => one.checkVisibility()));
+  // Nothing leaves the window: not the page, not the last column; no cell but the free text's (column
+  // `free`) takes a second line.
+  const fitsWindow = (section, free) => page.$eval(section, (shown, free) => {
     const range = new Range();
-    const lines = (cell) => (range.selectNodeContents(cell), range.getClientRects().length);
+    const lines = (cell) => (range.selectNodeContents(cell),
+      new Set([...range.getClientRects()].map((box) => Math.round(box.top))).size);
     const { clientWidth, scrollWidth } = document.documentElement;
     const last = [...shown.querySelectorAll('th')].pop()?.getBoundingClientRect().right ?? 0;
-    const oneLine = [...shown.querySelectorAll('td.data, td.documento, td.numero')].every((td) => lines(td) === 1);
+    const oneLine = [...shown.querySelectorAll(`td:not(:nth-child(${free}))`)].every((td) => lines(td) === 1);
     return [scrollWidth <= clientWidth, last <= clientWidth, oneLine];
-  });
+  }, free);
 
   // A wrong token is refused.
   await signIn(`wrong-${token}`);
@@ -56,8 +61,21 @@ try {
   assert.equal(await page.evaluate(() => document.cookie), '');
   assert.ok(!page.url().includes(token));
   await shot(page, 'viewer-chairs.png');
-  assert.deepEqual(await fitsWindow('#cadeiras'), [true, true, true]);
-  assert.equal(await page.$eval('#cadeiras .paginas', (nav) => nav.hidden), true);
+  assert.deepEqual(await fitsWindow('#cadeiras', 3), [true, true, true]);
+
+  // Paging buttons show only towards another page, and the address keeps the page.
+  const firstPage = await texts('#cadeiras tbody .serial');
+  assert.deepEqual(await buttons(), [false, true]);
+  await page.click('#cadeiras .seguinte');
+  await page.waitForSelector('#cadeiras .anterior:not([hidden])');
+  await page.reload();
+  await page.waitForSelector('#cadeiras:not([hidden]) tbody tr');
+  const secondPage = await texts('#cadeiras tbody .serial');
+  assert.ok(secondPage.length > 0 && !secondPage.some((s) => firstPage.includes(s)), secondPage.join());
+  assert.deepEqual(await buttons(), [true, false]);
+  await page.click('#cadeiras .anterior');
+  await page.waitForSelector('#cadeiras .anterior[hidden]');
+  assert.deepEqual(await texts('#cadeiras tbody .serial'), firstPage);
 
   // A customer name holding markup shows as text.
   await search(hostile, hostile);
@@ -70,15 +88,20 @@ try {
   assert.deepEqual(await page.$$eval('#cadeiras tbody td:nth-child(3), #cadeiras tbody td:nth-child(4)', (cells) => {
     const range = new Range();
     const x = (text, at) => (range.setStart(text, at), range.setEnd(text, at + 1), range.getBoundingClientRect().x);
-    return cells.map(({ lastChild: text }) => x(text, 1) < x(text, text.length - 1));
-  }), [true, true]);
+    return [cells[0].textContent.includes('<U+202E>'), ...cells.map(({ lastChild: text }) =>
+      x(text, 1) < x(text, text.length - 1))];
+  }), [true, true, true]);
 
   // A chair is found by the start of its serial and shows its services.
   await search(serial.slice(0, 8), serial);
   await page.reload();
   await page.waitForSelector('#cadeiras:not([hidden]) tbody tr');
-  assert.deepEqual([await page.$eval('#termo', (input) => input.value), await texts('#cadeiras tbody .serial')],
-    [serial.slice(0, 8), [serial]]);
+  assert.deepEqual([await page.$eval('#termo', (input) => input.value), await texts('#cadeiras tbody .serial'),
+    await buttons()], [serial.slice(0, 8), [serial], [false, false]]);
+  await page.goBack();
+  await shows(bidi);
+  await page.goForward();
+  await shows(serial);
   await Promise.all([page.waitForSelector('#cadeira:not([hidden]) tbody tr'),
     page.click(`#cadeiras tbody a[href="#cadeira/${encodeURIComponent(serial)}"]`)]);
   assert.equal(await page.$eval('#cadeira .serial', (element) => element.textContent), serial);
@@ -91,13 +114,16 @@ try {
   await Promise.all([page.waitForSelector('#servico:not([hidden]) .diferenca tbody tr'),
     services[services.length - 1].$eval('a', (a) => a.click())]);
   assert.deepEqual((await texts('#servico tr.grupo')).slice(0, 2), ['Motorização', 'Parâmetros do drive']);
-  const items = await texts('#servico .diferenca tbody tr:not(.grupo) td:first-child');
-  assert.ok(items[0] === 'Motorização' && items.some((item) => /^Parâmetro 0x[0-9A-F]{2}$/.test(item)),
-    items.join());
+  const rows = await page.$$eval('#servico .diferenca tbody tr:not(.grupo)', (all) =>
+    all.map((row) => [...row.cells].map((cell) => cell.textContent)));
+  const items = rows.map(([item]) => item);
+  assert.ok(items[0] === 'Motorização' && items.some((item) => /^Parâmetro 0x[0-9A-F]{2}$/.test(item))
+    && rows.every(([, , arrow]) => arrow === '→'), items.join());
   const bars = await page.$$eval('#servico .grafico svg', (charts) => charts.map((chart) =>
     [...chart.querySelectorAll('rect.barra')].map((bar) => Number(bar.getAttribute('height')))));
   assert.deepEqual(bars.map((chart) => chart.length), [22, 30]);
   assert.ok(bars[1].some((height) => height > 0));
+  assert.equal(await page.$$eval('#servico rect.alem', (beyond) => beyond.length), 0);
   const [panelScale, driveScale] = await page.$$eval('#servico .grafico svg', (charts) => charts.map((chart) =>
     [...chart.querySelectorAll('text.escala')].map((tick) => tick.textContent).join()));
   assert.equal(panelScale, driveScale);
@@ -108,7 +134,7 @@ try {
   await page.goto(`${base}/viewer/#cadeira/${long}`);
   await page.waitForSelector('#cadeira:not([hidden])');
   await Promise.all([page.waitForSelector('#servico:not([hidden])'), page.click('#cadeira tbody a')]);
-  assert.deepEqual(await fitsWindow('#servico'), [true, true, true]);
+  assert.deepEqual(await fitsWindow('#servico', 0), [true, true, true]);
   const labels = await page.$$eval('#servico .grafico svg', (charts) => charts.map((chart) => {
     const frame = chart.getBoundingClientRect();
     const boxes = [...chart.querySelectorAll('text')].map((text) => text.getBoundingClientRect());
