@@ -77,12 +77,6 @@ try {
   await page.waitForSelector('#cadeiras .anterior[hidden]');
   assert.deepEqual(await texts('#cadeiras tbody .serial'), firstPage);
 
-  // A customer name holding markup shows as text.
-  await search(hostile, hostile);
-  assert.match((await texts('#cadeiras tbody tr td:nth-child(3)'))[0], /<script>/);
-  assert.equal(await page.$$eval('main script, main img', (found) => found.length), 0);
-  assert.deepEqual(dialogs, []);
-
   // A right-to-left override in a name shows as its code point: the name and the next cell keep their order.
   await search(bidi, bidi);
   assert.deepEqual(await page.$$eval('#cadeiras tbody td:nth-child(3), #cadeiras tbody td:nth-child(4)', (cells) => {
@@ -92,6 +86,12 @@ try {
       x(text, 1) < x(text, text.length - 1))];
   }), [true, true, true]);
 
+  // A customer name holding markup shows as text.
+  await search(hostile, hostile);
+  assert.match((await texts('#cadeiras tbody tr td:nth-child(3)'))[0], /<script>/);
+  assert.equal(await page.$$eval('main script, main img', (found) => found.length), 0);
+  assert.deepEqual(dialogs, []);
+
   // A chair is found by the start of its serial and shows its services.
   await search(serial.slice(0, 8), serial);
   await page.reload();
@@ -99,7 +99,7 @@ try {
   assert.deepEqual([await page.$eval('#termo', (input) => input.value), await texts('#cadeiras tbody .serial'),
     await buttons()], [serial.slice(0, 8), [serial], [false, false]]);
   await page.goBack();
-  await shows(bidi);
+  await shows(hostile);
   await page.goForward();
   await shows(serial);
   await Promise.all([page.waitForSelector('#cadeira:not([hidden]) tbody tr'),
@@ -130,7 +130,7 @@ try {
   await shot(page, 'viewer-service.png', { fullPage: true });
 
   // The service of a 2,000-character name and counts of 255 and 99,999: the page fits, its labels
-  // neither overlap nor leave their chart.
+  // and bars neither overlap nor leave their chart, and read as the counts.
   await page.goto(`${base}/viewer/#cadeira/${long}`);
   await page.waitForSelector('#cadeira:not([hidden])');
   await Promise.all([page.waitForSelector('#servico:not([hidden])'), page.click('#cadeira tbody a')]);
@@ -138,13 +138,15 @@ try {
   const labels = await page.$$eval('#servico .grafico svg', (charts) => charts.map((chart) => {
     const frame = chart.getBoundingClientRect();
     const boxes = [...chart.querySelectorAll('text')].map((text) => text.getBoundingClientRect());
-    const inside = boxes.every((box) => box.left >= frame.left && box.right <= frame.right && box.top >= frame.top
-      && box.bottom <= frame.bottom);
+    const inside = [...chart.querySelectorAll('text, rect')].map((drawn) => drawn.getBoundingClientRect())
+      .every((box) => box.left >= frame.left && box.right <= frame.right && box.top >= frame.top
+        && box.bottom <= frame.bottom);
     const apart = boxes.every((a, i) => boxes.slice(i + 1).every((b) => a.right <= b.left || b.right <= a.left
       || a.bottom <= b.top || b.bottom <= a.top));
-    return [inside, apart, chart.lastChild.textContent];
+    const values = new Set([...chart.querySelectorAll('.valor')].map((value) => value.textContent));
+    return [inside, apart, chart.lastChild.textContent, [...values].join()];
   }));
-  assert.deepEqual(labels, [[true, true, '0x22'], [true, true, '0x33']]);
+  assert.deepEqual(labels, [[true, true, '0x22', '255'], [true, true, '0x33', '99.999,255']]);
   const end = await page.$eval('#servico .graficos', (charts) => charts.getBoundingClientRect().bottom + scrollY);
   await shot(page, 'viewer-service-long.png', { clip: { x: 0, y: 0, width: 1280, height: end + 16 } });
 
