@@ -176,8 +176,7 @@ class InABrowser(unittest.TestCase):
         post_chairs(receiver)
         for n in range(50):  # a second page of chairs
             receiver.post(chair_report(f"PAGE{n:08d}", 0))
-        # A serviced chair of a stuck-key name whose counters others sent beyond 255, and a name
-        # holding a right-to-left override.
+        # A stuck-key name serviced with counters others sent beyond 255, and a right-to-left override.
         high = {k: 255 for k in report_keys() if k.startswith("painel_event_")}
         high.update({k: 255 if i % 3 == 1 else 99999 for i, k in enumerate(EVENTS)})
         for events in (high, {}):
