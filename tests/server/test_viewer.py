@@ -172,10 +172,19 @@ class InABrowser(unittest.TestCase):
 
     def test_staff_sign_in_find_a_chair_open_its_service_and_sign_out(self):
         walkthrough = os.environ.get("VIEWER_WALKTHROUGH")
-        receiver = Receiver(port=18080 if walkthrough else None)
+        # The walkthrough posts where it was built to (REPORT_HOST), 127.0.0.1:18080 by default.
+        receiver = Receiver(port=walkthrough and int(os.environ.get("REPORT_HOST", ":18080").rsplit(":", 1)[1]))
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
         self.assertTrue(receiver.started(), "the receiver could not listen")
         post_chairs(receiver)
+        for n in range(50):  # a second page of chairs
+            receiver.post(chair_report(f"PAGE{n:08d}", 0))
+        # A stuck-key name serviced with counters others sent beyond 255, and a right-to-left override.
+        high = {k: 255 for k in report_keys() if k.startswith("painel_event_")}
+        high.update({k: 255 if i % 3 == 1 else 99999 for i, k in enumerate(EVENTS)})
+        for events in (high, {}):
+            receiver.post(chair_report("LONG00000004", 0, "Maria" + "a" * 1995, cnpj="12.ABC.345/01DE-35", **events))
+        receiver.post(chair_report("BIDI00000005", 2, "\u202eexe.ogima José"))
         if walkthrough:
             env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
             for _ in range(2):
@@ -184,6 +193,7 @@ class InABrowser(unittest.TestCase):
                                check=True, stdout=subprocess.DEVNULL, timeout=120)
         env = dict(os.environ, VIEWER_URL=f"http://127.0.0.1:{receiver.port}",
                    VIEWER_TOKEN=receiver.token, VIEWER_HOSTILE_SERIAL="ABD777000003",
+                   VIEWER_LONG_SERIAL="LONG00000004", VIEWER_BIDI_SERIAL="BIDI00000005",
                    VIEWER_SERIAL="VZMD24123456" if walkthrough else "ABC123000001")
         if "VIEWER_SCREENSHOTS" in env:
             env["VIEWER_SCREENSHOTS"] = os.path.abspath(env["VIEWER_SCREENSHOTS"])

@@ -1,21 +1,36 @@
 // The maker's view of the service reports. Everything shown comes from the receiver's API and is
-// put in the page as text, never as markup: customer names are anyone's input.
-'use strict';
+// put in the page as text, never as markup: customer names are anyone's input. Where the staff are
+// (the search, the page, the chair or the service) is the address's fragment, so a reload, the back
+// button and a copied link all bring it back: '#cadeiras?q=silva&antes=C', '#cadeira/SERIAL',
+// '#servico/ID'.
+import { barChart, scaleOf } from './chart.js';
+import { groupName, itemName, visible } from './texts.js';
 
 const $ = (selector, root = document) => root.querySelector(selector);
 const timeFormat = new Intl.DateTimeFormat('pt-BR', { dateStyle: 'short', timeStyle: 'medium' });
-const svgSpace = 'http://www.w3.org/2000/svg';
 
 class Refused extends Error {}
+
+const unreachable = 'O servidor não respondeu. Verifique a conexão e tente de novo.';
+
+function failure(path, status) {
+  if (status === 404 && path === 'service') return 'Serviço não encontrado.';
+  if (status === 400 || status === 404) return 'Endereço inválido.';
+  return `O servidor não conseguiu responder (erro ${status}). Tente de novo.`;
+}
+
+let signedIn = false;
 
 async function api(path, params = {}) {
   const url = new URL('/viewer/api/' + path, location.origin);
   for (const [name, value] of Object.entries(params)) {
     if (value !== undefined && value !== null && value !== '') url.searchParams.set(name, value);
   }
-  const answer = await fetch(url, { credentials: 'same-origin' });
+  const answer = await fetch(url, { credentials: 'same-origin' }).catch(() => null);
+  if (!answer) throw new Error(unreachable);
   if (answer.status === 401) throw new Refused();
-  if (!answer.ok) throw new Error(`O servidor respondeu ${answer.status}.`);
+  if (!answer.ok) throw new Error(failure(path, answer.status));
+  signedIn = true;
   return answer.json();
 }
 
@@ -27,13 +42,11 @@ function when(iso) {
 function show(id) {
   for (const section of document.querySelectorAll('main > section')) section.hidden = section.id !== id;
   $('#sair').hidden = id === 'entrar';
-  $('#falha').hidden = true;
 }
 
 function cell(row, content, className) {
   const td = row.insertCell();
-  if (content instanceof Node) td.append(content);
-  else td.textContent = content;
+  td.append(content instanceof Node ? content : visible(content));
   if (className) td.className = className;
   return td;
 }
@@ -41,7 +54,7 @@ function cell(row, content, className) {
 function link(href, text) {
   const a = document.createElement('a');
   a.href = href;
-  a.textContent = text;
+  a.append(visible(text));
   return a;
 }
 
@@ -52,176 +65,181 @@ function fill(section, rows, addRow) {
   $('.vazio', section).hidden = rows.length > 0;
 }
 
-// Newest first, a page at a time: the cursors of the pages seen, to go back.
+// Goes to an address of this page, keeping in its history entry what the address does not hold.
+function go(address, state = null) {
+  history.pushState(state, '', address);
+  route();
+}
+
+// Newest first, a page at a time: the address holds the page's cursor, its history entry the
+// cursors of the newer pages seen, to go back one. A copied link goes back to the first page.
 class Pages {
-  constructor(section, load) {
-    this.load = load;
-    this.cursors = [null];
-    this.next = null;
-    this.earlier = $('.anterior', section);
-    this.later = $('.seguinte', section);
-    this.earlier.addEventListener('click', () => { this.cursors.pop(); this.show().catch(failed); });
-    this.later.addEventListener('click', () => { this.cursors.push(this.next); this.show().catch(failed); });
+  constructor(section) {
+    this.newer = $('.anterior', section);
+    this.older = $('.seguinte', section);
+    this.newer.addEventListener('click', () => {
+      const seen = history.state?.seen || [];
+      go(this.address(seen[seen.length - 1]), { seen: seen.slice(0, -1) });
+    });
+    this.older.addEventListener('click', () =>
+      go(this.address(this.next), { seen: [...(history.state?.seen || []), this.cursor] }));
   }
-  restart() { this.cursors = [null]; return this.show(); }
-  async show() {
-    this.next = await this.load(this.cursors[this.cursors.length - 1]);
-    this.earlier.disabled = this.cursors.length < 2;
-    this.later.disabled = !this.next;
+  address(cursor) {
+    const [path, query = ''] = location.hash.slice(1).split('?');
+    const params = new URLSearchParams(query);
+    if (cursor) params.set('antes', cursor);
+    else params.delete('antes');
+    const rest = String(params);
+    return `#${path}${rest ? '?' + rest : ''}`;
+  }
+  set(cursor, next) {
+    this.cursor = cursor;
+    this.next = next;
+    this.newer.hidden = !cursor;
+    this.older.hidden = !next;
   }
 }
 
 const chairHref = (serial) => '#cadeira/' + encodeURIComponent(serial);
 const serviceHref = (id) => '#servico/' + id;
+const chairPages = new Pages($('#cadeiras'));
+const servicePages = new Pages($('#cadeira'));
+let chairsAddress = '#';
 
-let search = '';
-const chairPages = new Pages($('#cadeiras'), async (before) => {
-  const page = await api('chairs', { q: search, before });
-  fill($('#cadeiras'), page.chairs, (row, chair) => {
-    cell(row, link(chairHref(chair.serial), chair.serial), 'serial');
-    cell(row, when(chair.last_service));
-    cell(row, chair.customer);
-    cell(row, chair.taxpayer);
-    cell(row, chair.motorization);
-    cell(row, String(chair.services), 'numero');
-  });
-  return page.next;
-});
-
-let chairSerial = '';
-const servicePages = new Pages($('#cadeira'), async (before) => {
-  const page = await api('services', { serial: chairSerial, before });
-  fill($('#cadeira'), page.services, (row, service) => {
-    cell(row, link(serviceHref(service.id), when(service.received)));
-    cell(row, service.customer);
-    cell(row, service.taxpayer);
-    cell(row, service.client);
-    cell(row, service.after ? `${service.motorization} → ${service.after.motorization}`
-      : service.motorization);
-    cell(row, String(service.drive_events), 'numero');
-    cell(row, service.after ? 'Serviço concluído' : 'Relatório avulso');
-  });
-  return page.next;
-});
-
-const groupNames = {
-  motorizacao: 'Motorização', parametro: 'Parâmetros', evento: 'Eventos', outro: 'Outros itens',
-};
-
-function svg(name, attributes, parent) {
-  const element = document.createElementNS(svgSpace, name);
-  for (const [key, value] of Object.entries(attributes)) element.setAttribute(key, value);
-  parent.append(element);
-  return element;
+// Each view loads what it shows, then returns how to put it in the page.
+async function chairsView(params) {
+  const search = params.get('q') || '';
+  const cursor = params.get('antes');
+  const page = await api('chairs', { q: search, before: cursor });
+  return () => {
+    chairsAddress = location.hash || '#';
+    $('#termo').value = search;
+    fill($('#cadeiras'), page.chairs, (row, chair) => {
+      cell(row, link(chairHref(chair.serial), chair.serial), 'serial');
+      cell(row, when(chair.last_service), 'data');
+      cell(row, chair.customer);
+      cell(row, chair.taxpayer, 'documento');
+      cell(row, chair.motorization);
+      cell(row, chair.services, 'numero');
+    });
+    chairPages.set(cursor, page.next);
+    show('cadeiras');
+  };
 }
 
-// One bar per event counter, its number (the key's last two digits) below it.
-function chart(container, counters) {
-  const barWidth = 18, gap = 4, height = 150, top = 16, bottom = 20, left = 6;
-  const highest = Math.max(1, ...counters.map(([, value]) => Number(value) || 0));
-  const width = left * 2 + counters.length * (barWidth + gap);
-  const drawing = document.createElementNS(svgSpace, 'svg');
-  drawing.setAttribute('width', width);
-  drawing.setAttribute('height', height);
-  drawing.setAttribute('role', 'img');
-  const base = height - bottom;
-  counters.forEach(([key, value], index) => {
-    const count = Number(value) || 0;
-    const x = left + index * (barWidth + gap);
-    const barHeight = Math.round((base - top) * count / highest);
-    const bar = svg('rect', { class: 'barra', x, y: base - barHeight, width: barWidth, height: barHeight }, drawing);
-    svg('title', {}, bar).textContent = `${key}: ${value}`;
-    if (count > 0) {
-      svg('text', { class: 'valor', x: x + barWidth / 2, y: base - barHeight - 3, 'text-anchor': 'middle' }, drawing)
-        .textContent = String(count);
-    }
-    svg('text', { x: x + barWidth / 2, y: height - 6, 'text-anchor': 'middle' }, drawing)
-      .textContent = key.slice(-2);
-  });
-  svg('line', { class: 'eixo', x1: left, x2: width - left, y1: base + 0.5, y2: base + 0.5 }, drawing);
-  container.replaceChildren(drawing);
+function motorizations(service) {
+  if (!service.after) return visible(service.motorization);
+  const both = document.createDocumentFragment();
+  both.append(visible(service.motorization), ' → ', visible(service.after.motorization));
+  return both;
 }
 
-async function showService(id) {
+async function chairView(serial, params) {
+  const cursor = params.get('antes');
+  const page = await api('services', { serial, before: cursor });
+  return () => {
+    $('#cadeira .voltar').href = chairsAddress;
+    $('#cadeira .serial').replaceChildren(visible(serial));
+    fill($('#cadeira'), page.services, (row, service) => {
+      cell(row, link(serviceHref(service.id), when(service.received)), 'data');
+      cell(row, service.customer);
+      cell(row, service.taxpayer, 'documento');
+      cell(row, service.client);
+      cell(row, motorizations(service));
+      cell(row, service.drive_events, 'numero');
+      cell(row, service.after ? 'Serviço concluído' : 'Relatório avulso');
+    });
+    servicePages.set(cursor, page.next);
+    show('cadeira');
+  };
+}
+
+async function serviceView(id) {
   let service = await api('service', { id });
   const changes = [...service.changes];
   while (service.next) {
     service = await api('service', { id, offset: service.next });
     changes.push(...service.changes);
   }
-  const section = $('#servico');
-  $('.voltar', section).href = chairHref(service.serial);
-  $('.quando', section).textContent = when(service.before.received);
-  const summary = $('.resumo', section);
-  summary.replaceChildren();
-  const facts = [
-    ['Cadeira', service.serial], ['Cliente', service.before.customer],
-    ['CPF/CNPJ', service.before.taxpayer], ['Enviado de', service.before.client],
-    ['Relatório antes', `nº ${service.before.id}, ${when(service.before.received)}`],
-    ['Relatório depois', service.after ? `nº ${service.after.id}, ${when(service.after.received)}` : '—'],
-  ];
-  for (const [term, value] of facts) {
-    const dt = document.createElement('dt');
-    dt.textContent = term;
-    const dd = document.createElement('dd');
-    dd.textContent = value;
-    summary.append(dt, dd);
-  }
-  $('.avulso', section).hidden = Boolean(service.after);
-  $('.mudancas', section).hidden = !service.after;
-  let group = '';
-  fill(section, changes, (row, change) => {
-    if (change.group !== group) {
-      group = change.group;
-      const heading = row.parentNode.insertBefore(document.createElement('tr'), row);
-      heading.className = 'grupo';
-      cell(heading, groupNames[group] || group).colSpan = 3;
-    }
-    cell(row, change.item);
-    cell(row, change.before, 'antes');
-    cell(row, change.after, 'depois');
-  });
-  chart($('.grafico.painel', section), service.events.painel);
-  chart($('.grafico.drive', section), service.events.drive);
-  $('a.json', section).href = `/viewer/api/service.json?id=${service.id}`;
-  $('a.csv', section).href = `/viewer/api/service.csv?id=${service.id}`;
+  return () => {
+    const section = $('#servico');
+    $('.voltar', section).href = chairHref(service.serial);
+    $('.quando', section).textContent = when(service.before.received);
+    const facts = [
+      ['Cadeira', service.serial], ['Cliente', service.before.customer],
+      ['CPF/CNPJ', service.before.taxpayer], ['Enviado de', service.before.client],
+      ['Relatório antes', `nº ${service.before.id}, ${when(service.before.received)}`],
+      ['Relatório depois', service.after ? `nº ${service.after.id}, ${when(service.after.received)}` : '—'],
+    ];
+    $('.resumo', section).replaceChildren(...facts.flatMap(([term, value]) => {
+      const dt = document.createElement('dt');
+      dt.textContent = term;
+      const dd = document.createElement('dd');
+      dd.append(visible(value));
+      return [dt, dd];
+    }));
+    $('.avulso', section).hidden = Boolean(service.after);
+    $('.mudancas', section).hidden = !service.after;
+    let heading = '';
+    fill(section, changes, (row, change) => {
+      if (groupName(change.group, change.item) !== heading) {
+        heading = groupName(change.group, change.item);
+        const group = row.parentNode.insertBefore(document.createElement('tr'), row);
+        group.className = 'grupo';
+        cell(group, heading).colSpan = 4;
+      }
+      cell(row, itemName(change.item));
+      cell(row, change.before, 'antes');
+      cell(row, '→', 'seta');
+      cell(row, change.after, 'depois');
+    });
+    const { painel, drive } = service.events;
+    const scale = scaleOf(painel, drive);
+    barChart($('.grafico.painel', section), painel, scale);
+    barChart($('.grafico.drive', section), drive, scale);
+    $('a.json', section).href = `/viewer/api/service.json?id=${service.id}`;
+    $('a.csv', section).href = `/viewer/api/service.csv?id=${service.id}`;
+    show('servico');
+  };
 }
 
-async function route() {
-  const [page, argument] = location.hash.slice(1).split('/');
-  try {
-    if (page === 'cadeira') {
-      chairSerial = decodeURIComponent(argument || '');
-      $('#cadeira .serial').textContent = chairSerial;
-      await servicePages.restart();
-      show('cadeira');
-    } else if (page === 'servico') {
-      await showService(Number(argument));
-      show('servico');
-    } else {
-      await chairPages.show();
-      show('cadeiras');
-    }
-  } catch (failure) {
-    failed(failure);
-  }
-}
-
+// A failure shows in place of the page's content, never over what an earlier address showed.
 function failed(failure) {
   if (failure instanceof Refused) {
+    const refused = new URLSearchParams(location.search).has('recusado');
+    $('#recusado').textContent = refused ? 'Chave de acesso recusada.' : 'Sessão expirada: entre de novo.';
+    $('#recusado').hidden = !refused && !signedIn;
+    // Signing in comes back to this address: the redirect keeps the form's fragment.
+    $('#entrar form').action = '/viewer/entrar' + location.hash;
     show('entrar');
-    $('#recusado').hidden = !new URLSearchParams(location.search).has('recusado');
     $('#chave').focus();
   } else {
-    $('#falha').textContent = failure instanceof URIError ? 'Endereço inválido.' : failure.message;
-    $('#falha').hidden = false;
+    $('#falha p').textContent = failure instanceof URIError ? 'Endereço inválido.' : failure.message;
+    show('falha');
+  }
+}
+
+// Only the latest address is shown when an earlier one answers after it.
+let routes = 0;
+
+async function route() {
+  const turn = ++routes;
+  try {
+    const [path, query = ''] = location.hash.slice(1).split('?');
+    const [page, argument = ''] = path.split('/');
+    const params = new URLSearchParams(query);
+    const view = page === 'cadeira' ? await chairView(decodeURIComponent(argument), params)
+      : page === 'servico' ? await serviceView(Number(argument)) : await chairsView(params);
+    if (turn === routes) view();
+  } catch (failure) {
+    if (turn === routes) failed(failure);
   }
 }
 
 $('#busca').addEventListener('submit', (event) => {
   event.preventDefault();
-  search = $('#termo').value.trim();
-  chairPages.restart().catch(failed);
+  const search = $('#termo').value.trim();
+  go(search ? '#cadeiras?' + new URLSearchParams({ q: search }) : '#cadeiras');
 });
 window.addEventListener('hashchange', route);
 route();

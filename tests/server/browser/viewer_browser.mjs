@@ -1,16 +1,17 @@
 // The viewer page in headless chromium as the maker's staff use it, stopping at the first failed
-// check. Needs a chair serviced twice, the first run paired (VIEWER_SERIAL), and one whose customer
-// name is markup (VIEWER_HOSTILE_SERIAL). With VIEWER_SCREENSHOTS set, saves the three pages there.
+// check, on the chairs test_viewer.py posts (their serials in VIEWER_*_SERIAL). With
+// VIEWER_SCREENSHOTS set, saves the pages there.
 import assert from 'node:assert/strict';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-const { VIEWER_URL: base, VIEWER_TOKEN: token, VIEWER_SERIAL: serial, VIEWER_HOSTILE_SERIAL: hostile } = process.env;
-const shot = (page, name, fullPage = false) => process.env.VIEWER_SCREENSHOTS
-  && page.screenshot({ path: path.join(process.env.VIEWER_SCREENSHOTS, name), fullPage });
+const { VIEWER_URL: base, VIEWER_TOKEN: token, VIEWER_SERIAL: serial, VIEWER_HOSTILE_SERIAL: hostile,
+  VIEWER_LONG_SERIAL: long, VIEWER_BIDI_SERIAL: bidi } = process.env;
+const shot = (page, name, options = {}) => process.env.VIEWER_SCREENSHOTS
+  && page.screenshot({ path: path.join(process.env.VIEWER_SCREENSHOTS, name), ...options });
 
 const browser = await puppeteer.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  args: ['--no-sandbox', '--lang=pt-BR'], defaultViewport: { width: 1180, height: 860 } });
+  args: ['--no-sandbox', '--lang=pt-BR'], defaultViewport: { width: 1280, height: 900 } });
 try {
   const page = await browser.newPage();
   const dialogs = [];
@@ -23,12 +24,24 @@ try {
     await page.type('#chave', key);
     await Promise.all([page.waitForNavigation(), page.click('#entrar button')]);
   }
+  const shows = (first) => page.waitForFunction((s) =>
+    document.querySelector('#cadeiras tbody td')?.textContent === s, {}, first);
   async function search(term, first) {
     await page.$eval('#termo', (input) => { input.value = ''; });
     await page.type('#termo', term);
     await page.click('#busca button');
-    await page.waitForFunction((s) => document.querySelector('#cadeiras tbody td')?.textContent === s, {}, first);
+    await shows(first);
   }
+  const buttons = () => page.$$eval('#cadeiras .paginas button', (all) => all.map((one) => one.checkVisibility()));
+  // Nothing leaves the window, not even the last column; no cell but the free text's takes two lines.
+  const fitsWindow = (section, free) => page.$eval(section, (shown, free) => {
+    const range = new Range();
+    const lines = (td) => (range.selectNodeContents(td), new Set([...range.getClientRects()].map((b) => b.y)).size);
+    const { clientWidth, scrollWidth } = document.documentElement;
+    const last = [...shown.querySelectorAll('th')].pop()?.getBoundingClientRect().right ?? 0;
+    const oneLine = [...shown.querySelectorAll(`td:not(:nth-child(${free}))`)].every((td) => lines(td) === 1);
+    return [scrollWidth <= clientWidth, last <= clientWidth, oneLine];
+  }, free);
 
   // A wrong token is refused.
   await signIn(`wrong-${token}`);
@@ -44,6 +57,28 @@ try {
   assert.equal(await page.evaluate(() => document.cookie), '');
   assert.ok(!page.url().includes(token));
   await shot(page, 'viewer-chairs.png');
+  assert.deepEqual(await fitsWindow('#cadeiras', 3), [true, true, true]);
+
+  // Paging buttons show only towards another page, and the address keeps the page.
+  const firstPage = await texts('#cadeiras tbody .serial');
+  assert.deepEqual(await buttons(), [false, true]);
+  await page.click('#cadeiras .seguinte');
+  await page.reload();
+  await page.waitForSelector('#cadeiras:not([hidden]) tbody tr');
+  const secondPage = await texts('#cadeiras tbody .serial');
+  assert.deepEqual([secondPage.length > 0, secondPage.some((s) => firstPage.includes(s)), await buttons()],
+    [true, false, [true, false]]);
+  await page.click('#cadeiras .anterior');
+  await shows(firstPage[0]);
+
+  // A right-to-left override in a name shows as its code point: the name and the next cell keep their order.
+  await search(bidi, bidi);
+  assert.deepEqual(await page.$$eval('#cadeiras tbody td:nth-child(3), #cadeiras tbody td:nth-child(4)', (cells) => {
+    const range = new Range();
+    const x = (text, at) => (range.setStart(text, at), range.setEnd(text, at + 1), range.getBoundingClientRect().x);
+    return [cells[0].textContent.includes('<U+202E>'), ...cells.map(({ lastChild: text }) =>
+      x(text, 1) < x(text, text.length - 1))];
+  }), [true, true, true]);
 
   // A customer name holding markup shows as text.
   await search(hostile, hostile);
@@ -53,6 +88,14 @@ try {
 
   // A chair is found by the start of its serial and shows its services.
   await search(serial.slice(0, 8), serial);
+  await page.reload();
+  await page.waitForSelector('#cadeiras:not([hidden]) tbody tr');
+  assert.deepEqual([await page.$eval('#termo', (input) => input.value), await texts('#cadeiras tbody .serial'),
+    await buttons()], [serial.slice(0, 8), [serial], [false, false]]);
+  await page.goBack();
+  await shows(hostile);
+  await page.goForward();
+  await shows(serial);
   await Promise.all([page.waitForSelector('#cadeira:not([hidden]) tbody tr'),
     page.click(`#cadeiras tbody a[href="#cadeira/${encodeURIComponent(serial)}"]`)]);
   assert.equal(await page.$eval('#cadeira .serial', (element) => element.textContent), serial);
@@ -64,14 +107,53 @@ try {
   const services = await page.$$('#cadeira tbody tr');
   await Promise.all([page.waitForSelector('#servico:not([hidden]) .diferenca tbody tr'),
     services[services.length - 1].$eval('a', (a) => a.click())]);
-  assert.deepEqual((await texts('#servico tr.grupo')).slice(0, 2), ['Motorização', 'Parâmetros']);
+  assert.deepEqual((await texts('#servico tr.grupo')).slice(0, 2), ['Motorização', 'Parâmetros do drive']);
   const items = await texts('#servico .diferenca tbody tr:not(.grupo) td:first-child');
-  assert.ok(items[0] === 'drive_motorizacao' && items.some((item) => item.startsWith('drive_param_')), items.join());
+  assert.ok(items[0] === 'Motorização' && items.some((item) => /^Parâmetro 0x[0-9A-F]{2}$/.test(item))
+    && (await texts('#servico .diferenca td.seta')).every((arrow) => arrow === '→'), items.join());
   const bars = await page.$$eval('#servico .grafico svg', (charts) => charts.map((chart) =>
     [...chart.querySelectorAll('rect.barra')].map((bar) => Number(bar.getAttribute('height')))));
   assert.deepEqual(bars.map((chart) => chart.length), [22, 30]);
   assert.ok(bars[1].some((height) => height > 0));
-  await shot(page, 'viewer-service.png', true);
+  const scales = await page.$$eval('#servico .grafico svg', (charts) => charts.map((chart) =>
+    [...chart.querySelectorAll('text.escala')].map((tick) => tick.textContent).join()));
+  assert.ok(scales[0] === scales[1] && !(await page.$('#servico rect.alem')), scales.join(' / '));
+  await shot(page, 'viewer-service.png', { fullPage: true });
+
+  // The service of a 2,000-character name and counts of 255 and 99,999: the page fits, its labels
+  // and bars neither overlap nor leave their chart, and read as the counts.
+  await page.goto(`${base}/viewer/#cadeira/${long}`);
+  await page.waitForSelector('#cadeira:not([hidden])');
+  await Promise.all([page.waitForSelector('#servico:not([hidden])'), page.click('#cadeira tbody a')]);
+  assert.deepEqual(await fitsWindow('#servico', 0), [true, true, true]);
+  const labels = await page.$$eval('#servico .grafico svg', (charts) => charts.map((chart) => {
+    const frame = chart.getBoundingClientRect(), box = (drawn) => drawn.getBoundingClientRect();
+    const boxes = [...chart.querySelectorAll('text')].map(box);
+    const inside = [...chart.querySelectorAll('text, rect')].map(box).every((b) => b.left >= frame.left
+      && b.right <= frame.right && b.top >= frame.top && b.bottom <= frame.bottom);
+    const apart = boxes.every((a, i) => boxes.slice(i + 1).every((b) => a.right <= b.left || b.right <= a.left
+      || a.bottom <= b.top || b.bottom <= a.top));
+    const values = new Set([...chart.querySelectorAll('.valor')].map((value) => value.textContent));
+    return [inside, apart, chart.lastChild.textContent, [...values].join()];
+  }));
+  assert.deepEqual(labels, [[true, true, '0x22', '255'], [true, true, '0x33', '99.999,255']]);
+  const end = await page.$eval('#servico .graficos', (charts) => charts.getBoundingClientRect().bottom + scrollY);
+  await shot(page, 'viewer-service-long.png', { clip: { x: 0, y: 0, width: 1280, height: end + 16 } });
+
+  // A request that fails says so in place of the page.
+  await page.goto(`${base}/viewer/#servico/999999999`);
+  await page.waitForSelector('#falha:not([hidden])');
+  assert.deepEqual([await page.$eval('#falha .erro', (falha) => falha.textContent),
+    await page.$$eval('main > section:not([hidden])', (shown) => shown.length)], ['Serviço não encontrado.', 1]);
+
+  // An expired session asks to sign in again, and signing in comes back to the same place.
+  await page.deleteCookie(...await page.cookies());
+  await page.goto(`${base}/viewer/#cadeira/${long}`);
+  await page.waitForSelector('#recusado:not([hidden])');
+  assert.equal(await page.$eval('#recusado', (refused) => refused.textContent), 'Sessão expirada: entre de novo.');
+  await page.type('#chave', token);
+  await Promise.all([page.waitForNavigation(), page.click('#entrar button')]);
+  await page.waitForSelector('#cadeira:not([hidden]) tbody tr');
 
   // Signing out ends the session.
   await Promise.all([page.waitForNavigation(), page.click('#sair button')]);
