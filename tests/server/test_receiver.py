@@ -53,6 +53,26 @@ def cut(sockets):
     return [sock for sock in sockets if closed(sock)]
 
 
+def while_posting(receiver, reports, enough, action):
+    """Posts reports named r0, r1, ... from 8 senders and, once more than enough are acknowledged
+    (at most 20 s however loaded the machine), calls action with the names acknowledged by then
+    while the rest are still being sent. Each name's answer, once all are sent."""
+    answers = {}
+
+    def post(name):
+        with contextlib.suppress(OSError):
+            answers[name] = receiver.post(report_items(name))[0]
+    with ThreadPoolExecutor(8) as pool:
+        for n in range(reports):
+            pool.submit(post, f"r{n}")
+        for _ in range(200):
+            if list(answers.values()).count(200) > enough:
+                break
+            time.sleep(0.1)
+        action({name for name, status in list(answers.items()) if status == 200})
+    return answers
+
+
 class Receiving(unittest.TestCase):
     def test_reports_are_stored_exactly_and_listed_in_pages_to_the_token_holder(self):
         receiver = Receiver()
@@ -302,19 +322,7 @@ class Refusing(unittest.TestCase):
 class Enduring(unittest.TestCase):
     def test_no_acknowledged_report_is_lost_to_a_kill_or_a_database_restart(self):
         receiver = Receiver()
-        answers = {}
-
-        def post(name):
-            with contextlib.suppress(OSError):
-                answers[name] = receiver.post(report_items(name))[0]
-        with ThreadPoolExecutor(8) as pool:
-            for n in range(300):
-                pool.submit(post, f"r{n}")
-            for _ in range(200):  # however loaded the machine, at most 20 s
-                if list(answers.values()).count(200) > 40:
-                    break
-                time.sleep(0.1)
-            receiver.stop(signal.SIGKILL)
+        answers = while_posting(receiver, 300, 40, lambda _: receiver.stop(signal.SIGKILL))
         acknowledged = sorted(name for name, status in answers.items() if status == 200)
         self.assertGreater(len(acknowledged), 40)
         receiver = Receiver(folder=receiver.dir, database=receiver.database, token=receiver.token)
@@ -361,19 +369,12 @@ class Enduring(unittest.TestCase):
     def test_a_backup_taken_during_posts_holds_every_report_acknowledged_before_it(self):
         receiver = Receiver()
         self.addCleanup(receiver.stop)
-        answers, copy = {}, os.path.join(receiver.dir, "copy.sqlite3")
+        copy, made = os.path.join(receiver.dir, "copy.sqlite3"), []
 
-        def post(name):
-            answers[name] = receiver.post(report_items(name))[0]
-        with ThreadPoolExecutor(8) as pool:
-            for n in range(400):
-                pool.submit(post, f"r{n}")
-            for _ in range(200):  # however loaded the machine, at most 20 s
-                if list(answers.values()).count(200) > 100:
-                    break
-                time.sleep(0.1)
-            acknowledged = {name for name, status in list(answers.items()) if status == 200}
-            made = backup("--database", receiver.database, "--to", copy)
+        def back_up(acknowledged):
+            made.append((acknowledged, backup("--database", receiver.database, "--to", copy)))
+        while_posting(receiver, 400, 100, back_up)
+        acknowledged, made = made[0]
         self.assertEqual((made.returncode, os.stat(copy).st_mode & 0o777), (0, 0o600), made.stderr)
         # Restored: the copy as the database of a receiver of its own.
         folder = tempfile.mkdtemp()
