@@ -12,6 +12,9 @@
 
 namespace {
 
+// How often a waiting post looks whether it is to be given up.
+constexpr int abandon_poll_ms = 50;
+
 // The server accepts a report by answering "OK" (any letter case) and nothing else; the text
 // ends at the first zero byte.
 bool answer_accepts(const QByteArray &answer) {
@@ -22,7 +25,7 @@ bool answer_accepts(const QByteArray &answer) {
 
 } // namespace
 
-bool post_report(const ReportPost &report) {
+bool post_report(const ReportPost &report, const std::atomic<bool> &abandon) {
     QNetworkRequest request(QUrl::fromEncoded(report.body, QUrl::StrictMode));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
@@ -36,6 +39,8 @@ bool post_report(const ReportPost &report) {
     // A coarse timer may end the wait up to 5 % early or late: an answer within it must count.
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(report_answer_wait_ms());
+    auto *poll = new QTimer;
+    poll->setInterval(abandon_poll_ms);
 
     QNetworkReply *reply = manager->post(request, report.body);
     // The answer is judged whole: waiting only for its first piece would reject an "OK" that
@@ -46,8 +51,14 @@ bool post_report(const ReportPost &report) {
         QObject::connect(reply, &QNetworkReply::finished, timer, &QTimer::stop);
     const QMetaObject::Connection timeout_quits =
         QObject::connect(timer, &QTimer::timeout, loop, &QEventLoop::quit);
+    QObject::connect(poll, &QTimer::timeout, loop, [loop, &abandon] {
+        if (abandon)
+            loop->quit();
+    });
     timer->start();
-    loop->exec();
+    poll->start();
+    if (!abandon)
+        loop->exec();
 
     if (timer->isActive())
         timer->stop();
@@ -58,6 +69,7 @@ bool post_report(const ReportPost &report) {
     const bool accepted = reply->isFinished() && reply->error() == QNetworkReply::NoError &&
                           answer_accepts(reply->readAll());
     delete reply;
+    delete poll;
     delete timer;
     delete loop;
     delete manager;

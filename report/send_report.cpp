@@ -1,4 +1,5 @@
 #include "customer/customer_mode.h"
+#include "report/kept_reports.h"
 #include "report/report_items.h"
 #include "report/report_post.h"
 #include "report/report_request.h"
@@ -25,9 +26,18 @@ int Veltora_Motor::send_report() {
             .toEncoded(QUrl::RemoveFragment),
         service_header_value(service_run, report_stage, QDateTime::currentDateTimeUtc())};
 
-    const bool accepted = post_report(report);
-    if (!accepted)
+    // Reports kept from earlier runs go first, from this thread once the start's resend is over,
+    // so that two posts never run at once.
+    kept_resend.waitForFinished();
+    resend_kept_reports(kept_folder, closing);
+    const bool accepted = post_report(report, closing);
+    if (!accepted) {
+        // Nothing was changed before the first report: only a changed chair's report is kept.
+        if (report_stage != ServiceStage::before && !keep_report(kept_folder, report))
+            qWarning("The unacknowledged report could not be kept in %s",
+                     qUtf8Printable(kept_folder));
         show_message(QStringLiteral("Falha ao enviar o relatório!"));
+    }
     reset_progress();
     return accepted ? 0 : -8;
 }

@@ -16,3 +16,6 @@ enum class ServiceStage { before, after, interrupted };
 constexpr char service_header_name[] = "Veltora-Service";
 
 QByteArray service_header_value(const QUuid &run, ServiceStage stage, const QDateTime &made);
+
+// True for the value of an "after" or "interrupted" report, the only ones ever kept for resending.
+bool is_closing_header_value(const QByteArray &value);

@@ -12,6 +12,7 @@
 #include <QUuid>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -148,6 +149,11 @@ private:
     // The run the service's reports belong to, and which of its reports send_report sends.
     QUuid service_run;
     ServiceStage report_stage = ServiceStage::before;
+    // Where unacknowledged reports of a changed chair wait, and their resend begun at start.
+    QString kept_folder;
+    QFuture<void> kept_resend;
+    // Set as the window goes, so that a resend still waiting for the server gives up.
+    std::atomic<bool> closing{false};
 
     // Tests inspect the state the window keeps to itself.
     friend struct Veltora_Motor_TestAccess;

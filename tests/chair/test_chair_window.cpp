@@ -9,12 +9,15 @@
 #include "ui/veltora_motor.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrlQuery>
 #include <QtTest>
@@ -57,6 +60,7 @@ QStringList stages_and_runs(const QVector<Posted> &reports) {
 }
 
 const Script accepted{{0, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK"}};
+const Script refused{{0, "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nNOK"}};
 
 // A fresh window on the default simulated chair, its boxes answered with Ok and its waits recorded.
 struct ChairWindow {
@@ -104,6 +108,12 @@ struct ChairWindow {
             widget<QRadioButton>("radio_company")->click();
             type("user_cnpj", cnpj);
         }
+    }
+
+    // Where the tool keeps the reports the server did not take, under the suite's own home.
+    static QDir kept() {
+        return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                    "/relatorios-pendentes");
     }
 
     RecordedSleep sleep;
@@ -347,7 +357,7 @@ private slots:
 
     // Each step runs only when the one before succeeded. Once the drive is changed, a step that
     // stops still ends the run with its "interrupted" report: the drive as the tool knows it, the
-    // words it acknowledged and those read back (0x11 here).
+    // words it acknowledged and those read back (0x11 here). Reports the server took are not kept.
     void a_failing_step_stops_the_service_data() {
         QTest::addColumn<Stop>("stop");
         QTest::addColumn<QString>("message");
@@ -399,6 +409,7 @@ private slots:
         QCOMPARE(stages_and_runs(server ? server->posted : QVector<Posted>()), reports);
         if (server)
             QCOMPARE(item(server->posted.last(), "drive_param_0x11"), held);
+        QVERIFY(ChairWindow::kept().entryList(QDir::Files).isEmpty());
         QVERIFY(chair.widget<QFrame>("main_frame")->isEnabled());
         // Only a drive gone silent leaves the window to be connected anew.
         QVERIFY(chair.looks(stop != Stop::silent_read_back));
@@ -447,6 +458,67 @@ private slots:
         QVERIFY(chair.looks(false));
         QCOMPARE(chair.label("info_serial"), QString());
         QCOMPARE(chair.widget<QComboBox>("combo_motor")->currentIndex(), -1);
+    }
+
+    // A closing report the server did not take waits on disk, readable by its user only, and is
+    // posted again exactly before every later report, and in the background at the next start,
+    // oldest first, until the server takes it. Every run has an id of its own.
+    void a_changed_chair_s_report_waits_until_the_server_takes_it() {
+        QVector<Posted> refusing;
+        {
+            ScriptedServer server([](const Posted &report) {
+                return report.service().contains("stage=before") ? accepted : refused;
+            });
+            ChairWindow chair;
+            chair.fill_customer();
+            chair.connect_chair();
+            chair.click("btn_send");
+            chair.click("btn_send");
+            const QString failed = "Falha ao enviar o relatório!";
+            QCOMPARE(chair.answerer.texts(),
+                     (QStringList{confirm_text, failed, confirm_text, failed}));
+            refusing = server.posted;
+        }
+        QCOMPARE(stages_and_runs(refusing),
+                 (QStringList{"before 1", "after 1", "after 1", "before 2", "after 1", "after 2"}));
+        for (const int again : {2, 4}) {
+            QCOMPARE(refusing[again].head, refusing[1].head);
+            QCOMPARE(refusing[again].body, refusing[1].body);
+        }
+        QDir kept = ChairWindow::kept();
+        const QStringList files = kept.entryList(QDir::Files, QDir::Name);
+        QCOMPARE(files.size(), 2);
+        for (const QString &file : files)
+            QCOMPARE(QFile::permissions(kept.filePath(file)),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QFile corrupt(kept.filePath("0000000000000000-x.json"));
+        QVERIFY(corrupt.open(QIODevice::WriteOnly) && corrupt.write("{\"body\":") > 0);
+        corrupt.close();
+
+        // Next start, the server silent: the window neither waits for it nor lingers on closing.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("x.json is not one the tool wrote: "
+                                                              "set aside as .corrupt$"));
+        const QStringList waiting{corrupt.fileName().section('/', -1) + ".corrupt", files[0],
+                                  files[1]};
+        {
+            ScriptedServer server(Script{});
+            QElapsedTimer clock;
+            clock.start();
+            auto chair = std::make_unique<ChairWindow>();
+            QTRY_COMPARE(server.posted.size(), 1);
+            chair.reset();
+            QVERIFY(clock.elapsed() < 10000); // the answer's wait is 15 s
+            QCOMPARE(kept.entryList(QDir::Files, QDir::Name), waiting);
+        }
+        ScriptedServer server(accepted);
+        ChairWindow chair;
+        QTRY_COMPARE(kept.entryList(QDir::Files), QStringList{waiting[0]});
+        QCOMPARE(server.posted.size(), 2);
+        for (const int i : {0, 1}) {
+            QCOMPARE(server.posted[i].service(), refusing[i == 0 ? 1 : 5].service());
+            QCOMPARE(server.posted[i].body, refusing[i == 0 ? 1 : 5].body);
+        }
+        QVERIFY(kept.removeRecursively());
     }
 };
 
