@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QUrl>
 #include <QUuid>
 #include <QtGlobal>
 
@@ -26,6 +25,8 @@ QString new_file_name() {
         .arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
 }
 
+// A file is a kept report when it holds a closing report's header: it was written whole, body and
+// header together, so anything else is damage or a stranger's file.
 bool read_kept_report(const QString &path, ReportPost &report) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -33,9 +34,7 @@ bool read_kept_report(const QString &path, ReportPost &report) {
     const QJsonObject fields = QJsonDocument::fromJson(file.readAll()).object();
     report.service = fields.value(QLatin1String(service_header_name)).toString().toLatin1();
     report.body = fields.value(QLatin1String(body_key)).toString().toLatin1();
-    const QUrl url = QUrl::fromEncoded(report.body, QUrl::StrictMode);
-    return is_closing_header_value(report.service) && url.isValid() &&
-           url.scheme() == QLatin1String("http") && url.hasQuery();
+    return is_closing_header_value(report.service);
 }
 
 void set_aside(const QString &path) {
