@@ -43,7 +43,8 @@ QString item(const Posted &report, const QString &key) {
 
 // Each report's stage and run, the runs numbered from 1 as they appear: "after 1".
 QStringList stages_and_runs(const QVector<Posted> &reports) {
-    QStringList runs, seen;
+    QStringList runs;
+    QStringList seen;
     const QRegularExpression header("\nVeltora-Service: id=([0-9a-f-]{36}); stage=([a-z]+); made=");
     for (const Posted &report : reports) {
         const QRegularExpressionMatch found = header.match(report.head);
