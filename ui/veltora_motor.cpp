@@ -1,11 +1,13 @@
 #include "ui/veltora_motor.h"
 
 #include "link/cable.h"
+#include "report/kept_reports.h"
 #include "ui_veltora_motor.h"
 
 #include <QCloseEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QtConcurrent>
 
 Veltora_Motor::Veltora_Motor(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::Veltora_Motor>()) {
@@ -47,9 +49,15 @@ Veltora_Motor::Veltora_Motor(QWidget *parent)
             &QProgressBar::setMaximum);
     connect(this, &Veltora_Motor::set_progressbar_text, ui->progress_label, &QLabel::setText);
     fit_font_to_texts();
+
+    // Reports an earlier run could not deliver go out in the background; the window never waits.
+    kept_folder = kept_reports_folder();
+    kept_resend = QtConcurrent::run([this] { resend_kept_reports(kept_folder, closing); });
 }
 
 Veltora_Motor::~Veltora_Motor() {
+    closing = true;
+    kept_resend.waitForFinished();
     if (link_state == 2)
         disconnect_chair();
     if (cable != nullptr) {

@@ -2,14 +2,17 @@
 
 #include "chair/device_data.h"
 #include "chair/motor_profile.h"
+#include "report/service_header.h"
 
 #include <QDialog>
 #include <QEventLoop>
 #include <QFuture>
 #include <QFutureWatcher>
 #include <QString>
+#include <QUuid>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -78,6 +81,8 @@ private:
 
     // The service's jobs in order; true when every one succeeded.
     bool run_service();
+    // Writes, reads back and clears the drive: 0, or the result of the job that stopped.
+    int change_drive();
 
     // Shows text in msg_box from any thread; returns when the user has closed it.
     void show_message(const QString &text);
@@ -141,6 +146,14 @@ private:
     QString customer_cnpj;
     QString customer_cep;
     QString customer_type;
+    // The run the service's reports belong to, and which of its reports send_report sends.
+    QUuid service_run;
+    ServiceStage report_stage = ServiceStage::before;
+    // Where unacknowledged reports of a changed chair wait, and their resend begun at start.
+    QString kept_folder;
+    QFuture<void> kept_resend;
+    // Set as the window goes, so that a resend still waiting for the server gives up.
+    std::atomic<bool> closing{false};
 
     // Tests inspect the state the window keeps to itself.
     friend struct Veltora_Motor_TestAccess;

@@ -4,13 +4,12 @@
 #include "report/report_items.h"
 #include "report/report_request.h"
 #include "report/report_wait.h"
+#include "scripted_server.h"
 #include "test_access.h"
 #include "ui/veltora_motor.h"
 
 #include <QFrame>
 #include <QSettings>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,61 +18,8 @@
 #include <memory>
 
 using Access = Veltora_Motor_TestAccess;
-using Piece = QPair<int, QByteArray>; // bytes written after a pause in milliseconds
-using Script = QList<Piece>;
 
 namespace {
-
-// A report server on the tool's report host that, once the whole request is in, answers as
-// scripted, piece by piece; an empty script never answers. It keeps the request it got.
-class OddServer : public QObject {
-public:
-    explicit OddServer(Script script) : script_(std::move(script)) {
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            socket_ = server_.nextPendingConnection();
-            connect(socket_, &QTcpSocket::readyRead, this, &OddServer::read);
-            connect(socket_, &QTcpSocket::disconnected, this, [this] { client_gone = true; });
-        });
-        server_.listen(QHostAddress(report_endpoint().host()),
-                       static_cast<quint16>(report_endpoint().port(80)));
-    }
-    bool listening() const { return server_.isListening(); }
-
-    QByteArray head, body;
-    bool complete = false;
-    bool client_gone = false;
-
-private:
-    void read() {
-        received_ += socket_->readAll();
-        const int end = received_.indexOf("\r\n\r\n");
-        if (complete || end < 0)
-            return;
-        head = received_.left(end);
-        const QRegularExpression length_line("\ncontent-length: *([0-9]+)",
-                                             QRegularExpression::CaseInsensitiveOption);
-        const int length = length_line.match(head).captured(1).toInt();
-        if (received_.size() < end + 4 + length)
-            return;
-        body = received_.mid(end + 4, length);
-        complete = true;
-        write_next();
-    }
-    void write_next() {
-        if (script_.isEmpty())
-            return;
-        const Piece piece = script_.takeFirst();
-        QTimer::singleShot(piece.first, Qt::PreciseTimer, this, [this, bytes = piece.second] {
-            socket_->write(bytes);
-            write_next();
-        });
-    }
-
-    QTcpServer server_;
-    QTcpSocket *socket_ = nullptr;
-    Script script_;
-    QByteArray received_;
-};
 
 // An answer's head announcing a body of that length.
 QByteArray head(int length, const QByteArray &status = "200 OK") {
@@ -184,7 +130,7 @@ private slots:
         QFETCH(int, result);
         const ReportCustomer customer{"Zé+Ana&Co=1 %", "a+b@x.com", "", "", "", ""};
         auto w = open_window(customer);
-        OddServer server(script);
+        ScriptedServer server(script);
         QVERIFY(server.listening());
         ModalAnswerer answerer;
         ProgressLog progress(*w);
@@ -204,10 +150,18 @@ private slots:
 
         const QByteArray query = encode_report_query(items_of(*w, customer));
         QVERIFY(query.startsWith("=&nome=Z%C3%A9%2BAna%26Co%3D1%20%25&email=a%2Bb%40x.com&"));
-        QVERIFY(server.complete);
-        QVERIFY(server.head.startsWith("POST /connect/lorvask.php?" + query + " HTTP/1.1\r\n"));
-        QVERIFY(server.head.toLower().contains("content-type: application/x-www-form-urlencoded"));
-        QCOMPARE(server.body, report_endpoint().toEncoded() + "?" + query);
+        QCOMPARE(server.posted.size(), 1);
+        const Posted &post = server.posted[0];
+        QVERIFY(post.head.startsWith("POST /connect/lorvask.php?" + query + " HTTP/1.1\r\n"));
+        QVERIFY(post.head.toLower().contains("content-type: application/x-www-form-urlencoded"));
+        QCOMPARE(post.body, report_endpoint().toEncoded() + "?" + query);
+        // Beside the body, the run's header, made now; a report sent outside a run is a "before".
+        const QRegularExpressionMatch service =
+            QRegularExpression(
+                "\r\nVeltora-Service: id=[-0-9a-f]{36}; stage=before; made=([-:T0-9]{19}Z)\r\n")
+                .match(post.head + "\r\n");
+        QVERIFY(service.hasMatch() && qAbs(QDateTime::fromString(service.captured(1), Qt::ISODate)
+                                               .secsTo(QDateTime::currentDateTimeUtc())) <= 20);
     }
 
     // Values worked out by hand from the chair's words; the "painel" rows set the panel's words,
