@@ -14,7 +14,7 @@
 // set is counted as overflow.
 class LabelledCounts {
 public:
-    static constexpr std::size_t slots = 64;
+    static constexpr std::size_t capacity = 64;
 
     // labels: as the exposition writes them (status="400",cause="bad form").
     void add(const std::string &labels);
@@ -34,6 +34,6 @@ private:
         std::atomic<std::uint64_t> count{0};
     };
 
-    std::array<Slot, slots> slots_;
+    std::array<Slot, capacity> slots_;
     std::atomic<std::uint64_t> overflowed_{0};
 };
