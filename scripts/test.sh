@@ -4,11 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-# The viewer's browser test drives Debian's chromium with puppeteer-core, from npm.
+# The viewer's browser test drives Debian's chromium with puppeteer-core, from npm; the receiver's
+# test checks its metrics page with prometheus' promtool.
 if command -v node > /dev/null && command -v npm > /dev/null; then
-    ensure_packages chromium
+    ensure_packages chromium prometheus
 else
-    ensure_packages chromium nodejs npm
+    ensure_packages chromium prometheus nodejs npm
 fi
 (cd tests/server/browser && npm ci --no-audit --no-fund --loglevel=error)
 

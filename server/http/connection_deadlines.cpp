@@ -21,8 +21,8 @@ std::uint64_t received(int fd) {
 } // namespace
 
 ConnectionDeadlines::ConnectionDeadlines(std::chrono::milliseconds allowed, std::size_t capacity,
-                                         RequestBudget &budget)
-    : allowed_(allowed), budget_(budget), pressure_(capacity * 3 / 4),
+                                         RequestBudget &budget, ServerCounters &counters)
+    : allowed_(allowed), budget_(budget), counters_(counters), pressure_(capacity * 3 / 4),
       high_water_(capacity - capacity / 16), thread_([this] { watch(); }) {}
 
 ConnectionDeadlines::~ConnectionDeadlines() {
@@ -51,7 +51,7 @@ void ConnectionDeadlines::restart(const void *connection, int fd) {
     waiting_.emplace(now, connection);
     // Near the cap, room for the next connections is made at once.
     while (open_ >= high_water_ && !waiting_.empty())
-        cut(entries_.find(waiting_.begin()->second));
+        cut(entries_.find(waiting_.begin()->second), CutReason::connection_cap);
 }
 
 void ConnectionDeadlines::began(const void *connection) {
@@ -61,15 +61,17 @@ void ConnectionDeadlines::began(const void *connection) {
         stop_waiting(entry->second, connection);
 }
 
-void ConnectionDeadlines::forget(const void *connection) {
+bool ConnectionDeadlines::forget(const void *connection) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto entry = entries_.find(connection);
     if (entry == entries_.end())
-        return;
+        return false;
     stop_waiting(entry->second, connection);
-    if (!entry->second.cut)
+    const bool was_cut = entry->second.cut;
+    if (!was_cut)
         --open_;
     entries_.erase(entry);
+    return was_cut;
 }
 
 // Under mutex_.
@@ -88,8 +90,9 @@ void ConnectionDeadlines::hold_received(const void *connection, Entry &entry) {
 
 // Under mutex_. Shut down, not closed: the server still owns the descriptor and closes it when it
 // sees the connection end, after forget(), which waits for this lock.
-void ConnectionDeadlines::cut(Entries::iterator entry) {
+void ConnectionDeadlines::cut(Entries::iterator entry, CutReason reason) {
     ::shutdown(entry->second.fd, SHUT_RDWR);
+    counters_.count_cut(reason);
     stop_waiting(entry->second, entry->first);
     entry->second.cut = true;
     --open_;
@@ -101,12 +104,12 @@ void ConnectionDeadlines::watch() {
         const Clock::time_point now = Clock::now();
         for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
             if (!entry->second.cut && entry->second.deadline <= now)
-                cut(entry);
+                cut(entry, CutReason::deadline);
         }
         for (const auto &[since, connection] : waiting_)
             hold_received(connection, entries_.find(connection)->second);
         while (open_ >= pressure_ && !waiting_.empty() &&
                waiting_.begin()->first + pressed_wait <= now)
-            cut(entries_.find(waiting_.begin()->second));
+            cut(entries_.find(waiting_.begin()->second), CutReason::connection_cap);
     }
 }

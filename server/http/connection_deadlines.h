@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/http/server_counters.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -20,9 +22,9 @@ class RequestBudget;
 // connection has received of its request is held in the request budget.
 class ConnectionDeadlines {
 public:
-    // allowed: for a whole request. capacity: the connection cap.
+    // allowed: for a whole request. capacity: the connection cap. Each cut is counted in counters.
     ConnectionDeadlines(std::chrono::milliseconds allowed, std::size_t capacity,
-                        RequestBudget &budget);
+                        RequestBudget &budget, ServerCounters &counters);
     ~ConnectionDeadlines();
     ConnectionDeadlines(const ConnectionDeadlines &) = delete;
     ConnectionDeadlines &operator=(const ConnectionDeadlines &) = delete;
@@ -33,7 +35,8 @@ public:
     // The connection's request has all its headers: it no longer waits.
     void began(const void *connection);
     // The connection is gone: its socket may be closed and its number reused after this returns.
-    void forget(const void *connection);
+    // True when it was cut here.
+    bool forget(const void *connection);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -49,11 +52,12 @@ private:
 
     void watch();
     void hold_received(const void *connection, Entry &entry);
-    void cut(Entries::iterator entry);
+    void cut(Entries::iterator entry, CutReason reason);
     void stop_waiting(Entry &entry, const void *connection);
 
     const std::chrono::milliseconds allowed_;
     RequestBudget &budget_;
+    ServerCounters &counters_;
     const std::size_t pressure_;   // open connections from which waiting ones have a second only
     const std::size_t high_water_; // open connections from which a new one closes a waiting one
     std::mutex mutex_;

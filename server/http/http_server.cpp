@@ -9,10 +9,12 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <strings.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdarg>
 #include <cstring>
@@ -39,6 +41,8 @@ struct Connection {
     std::string body;
     std::size_t body_held = 0; // in the request budget
     std::string status;        // set once an answer is queued
+    std::string text;          // the answer's body, when it refuses
+    bool logged = true;
     std::size_t bytes = 0;
 };
 
@@ -83,6 +87,18 @@ std::size_t header_size(MHD_Connection *connection) {
     return info == nullptr ? 0 : info->header_size;
 }
 
+// True when the server closed fd's connection first after hearing nothing from it for the idle
+// timeout: the library's own timeout, which it does not report once a request is over.
+bool closed_idle(int fd, unsigned idle_seconds) {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+        return false;
+    const bool closed_here = info.tcpi_state == TCP_FIN_WAIT1 || info.tcpi_state == TCP_FIN_WAIT2;
+    // The library counts whole seconds: it may close up to one early.
+    return closed_here && info.tcpi_last_data_recv + 1000 >= idle_seconds * 1000u;
+}
+
 const char *ending_text(MHD_RequestTerminationCode code) {
     switch (code) {
     case MHD_REQUEST_TERMINATED_TIMEOUT_REACHED:
@@ -106,14 +122,16 @@ struct HttpServer::Impl {
     std::FILE *access_log;
     std::mutex log_mutex;
     ErrorLog errors;
+    ServerCounters counters;
+    std::atomic<bool> stopping{false};
     RequestBudget budget;
     ConnectionDeadlines deadlines;
     MHD_Daemon *daemon = nullptr;
 
     Impl(HttpLimits l, HttpHandler h, std::string proxy, std::FILE *access, std::FILE *error)
         : limits(l), handler(std::move(h)), trusted_proxy(std::move(proxy)), access_log(access),
-          errors(error), budget(l.held_bytes),
-          deadlines(std::chrono::seconds(l.deadline_seconds), l.connections, budget) {}
+          errors(error), budget(l.held_bytes, counters),
+          deadlines(std::chrono::seconds(l.deadline_seconds), l.connections, budget, counters) {}
 
     void begin(Connection &state, const char *target);
     void answer_on_socket(Connection &state, const char *status, const char *text);
@@ -149,6 +167,7 @@ void HttpServer::Impl::answer_on_socket(Connection &state, const char *status, c
     ::shutdown(state.fd, SHUT_WR);
     state.target.resize(std::min(state.target.find('?'), state.target.size()));
     state.status = std::string(status, 3);
+    state.text = text;
     state.bytes = std::strlen(text);
 }
 
@@ -196,6 +215,7 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, Connection &state
         // Counted as it arrives, so a chunked body cannot grow past the cap either.
         if (state.body.size() + *upload_size > limits.body_bytes) {
             state.status = "too-large"; // cut off: no answer is sent
+            counters.count_cut(CutReason::body_cap);
             return MHD_NO;
         }
         if (state.body.size() + *upload_size > state.body_held) // chunked: held as it grows
@@ -214,6 +234,7 @@ MHD_Result HttpServer::Impl::serve(MHD_Connection *connection, Connection &state
     request.client = state.client;
     request.header = [connection](const char *name) { return header_of(connection, name); };
     request.body = std::move(state.body);
+    request.arrived = state.started;
     HttpResponse response;
     handler(request, response);
     return queue(connection, state, response);
@@ -249,6 +270,9 @@ MHD_Result HttpServer::Impl::queue(MHD_Connection *connection, Connection &state
                      std::to_string(response.status) + ": " +
                      (response.cause.empty() ? "no cause given" : response.cause));
     state.status = std::to_string(response.status);
+    if (response.status >= 400)
+        state.text = response.body;
+    state.logged = response.access_logged;
     state.bytes = response.body.size();
     return queued;
 }
@@ -263,8 +287,12 @@ void HttpServer::Impl::finish(MHD_Connection *connection, Connection &state, con
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
         status =
             info != nullptr && info->http_status != 0 ? std::to_string(info->http_status) : ending;
+        state.text = "refused by the server library";
     }
-    log(state, status);
+    if (state.method == "POST" && status.size() == 3 && status >= "400")
+        counters.count_refused_post(status, state.text);
+    if (state.logged)
+        log(state, status);
     budget.release(connection);
     Connection next;
     next.fd = state.fd;
@@ -348,7 +376,12 @@ void on_connection(void *cls, MHD_Connection *connection, void **socket_context,
     HttpServer::Impl &server = server_of(cls);
     auto *state = static_cast<Connection *>(*socket_context);
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
-        server.deadlines.forget(connection);
+        if (state != nullptr)
+            --server.counters.open;
+        const bool cut = server.deadlines.forget(connection);
+        if (!cut && state != nullptr && !server.stopping &&
+            closed_idle(state->fd, server.limits.idle_seconds))
+            server.counters.count_cut(CutReason::idle);
         server.budget.release(connection);
         if (state != nullptr)
             server.finish(connection, *state, "closed");
@@ -360,6 +393,7 @@ void on_connection(void *cls, MHD_Connection *connection, void **socket_context,
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     if (info == nullptr)
         return;
+    ++server.counters.open;
     state = new Connection;
     state->fd = info->connect_fd;
     state->peer = peer_address(connection);
@@ -435,10 +469,15 @@ int HttpServer::start(const std::string &address, int port) {
 void HttpServer::stop() {
     if (impl_->daemon == nullptr)
         return;
+    impl_->stopping = true;
     MHD_stop_daemon(impl_->daemon);
     impl_->daemon = nullptr;
 }
 
 bool HttpServer::running() const {
     return impl_->daemon != nullptr;
+}
+
+const ServerCounters &HttpServer::counters() const {
+    return impl_->counters;
 }

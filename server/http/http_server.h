@@ -1,5 +1,8 @@
 #pragma once
 
+#include "server/http/server_counters.h"
+
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <functional>
@@ -32,6 +35,7 @@ struct HttpRequest {
     std::string client;
     std::function<std::string(const char *name)> header; // "" when absent
     std::string body;
+    std::chrono::steady_clock::time_point arrived; // when its request line was read
 };
 
 struct HttpResponse {
@@ -42,6 +46,8 @@ struct HttpResponse {
     // With a 5xx status: what failed, and why, for the operator's error log. Never a query or
     // anything a request carried.
     std::string cause;
+    // False for requests polled every few seconds (health checks), which would drown the others.
+    bool access_logged = true;
 };
 
 using HttpHandler = std::function<void(const HttpRequest &, HttpResponse &)>;
@@ -70,6 +76,9 @@ public:
     void stop();
 
     bool running() const;
+
+    // Open connections, connections cut and why, posts refused: counted since the start.
+    const ServerCounters &counters() const;
 
     struct Impl;
 

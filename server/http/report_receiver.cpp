@@ -1,6 +1,9 @@
 #include "server/http/report_receiver.h"
 
+#include "server/http/health_check.h"
 #include "server/http/read_access.h"
+#include "server/http/receiver_metrics.h"
+#include "server/metrics/exposition.h"
 #include "server/report/form_decoding.h"
 #include "server/report/report_keys.h"
 #include "server/report/report_listing.h"
@@ -21,6 +24,16 @@ void answer(HttpResponse &response, int status, const char *text) {
     response.body = text;
 }
 
+// False, with the answer 405 set, when the request's method is not method.
+bool method_is(const char *method, const HttpRequest &request, HttpResponse &response) {
+    if (request.method == method)
+        return true;
+    response.headers.emplace_back("Allow", method);
+    response.status = 405;
+    response.body = std::string("ERROR: ") + method + " only\n";
+    return false;
+}
+
 bool form_content(const std::string &content_type) {
     const std::string form = "application/x-www-form-urlencoded";
     return content_type.compare(0, form.size(), form) == 0 &&
@@ -33,6 +46,7 @@ struct ReportReceiver::Impl {
     ReportStore &store;
     ReadAccess access;
     Viewer viewer;
+    ReceiverMetrics metrics;
     HttpServer server;
 
     Impl(ReportStore &s, ReceiverSettings settings)
@@ -48,20 +62,23 @@ struct ReportReceiver::Impl {
 
 void ReportReceiver::Impl::route(const HttpRequest &request, HttpResponse &response) {
     if (request.path == report_path) {
-        if (request.method != "POST") {
-            response.headers.emplace_back("Allow", "POST");
-            return answer(response, 405, "ERROR: POST only\n");
-        }
-        return receive_report(request, response);
+        if (method_is("POST", request, response))
+            receive_report(request, response);
+        return;
     }
-    if (request.path == "/reports") {
-        if (request.method != "GET") {
-            response.headers.emplace_back("Allow", "GET");
-            return answer(response, 405, "ERROR: GET only\n");
-        }
-        if (access.check(request, response) != 0)
+    if (request.path == "/health") {
+        if (method_is("GET", request, response))
+            answer_health(store, response);
+        return;
+    }
+    if (request.path == "/reports" || request.path == "/metrics") {
+        if (!method_is("GET", request, response) || access.check(request, response) != 0)
             return;
-        return list_reports(request, response);
+        if (request.path == "/reports")
+            return list_reports(request, response);
+        response.content_type = exposition_type;
+        response.body = metrics.page(server.counters(), store.statistics());
+        return;
     }
     if (viewer.serve(request, response))
         return;
@@ -88,6 +105,7 @@ void ReportReceiver::Impl::receive_report(const HttpRequest &request, HttpRespon
         response.cause = "report not stored: " + store.failure();
         return answer(response, 500, "ERROR: not stored\n");
     }
+    metrics.stored(request.arrived);
     answer(response, 200, "OK");
 }
 

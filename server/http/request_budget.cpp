@@ -2,7 +2,8 @@
 
 #include <sys/socket.h>
 
-RequestBudget::RequestBudget(std::size_t bytes) : budget_(bytes) {}
+RequestBudget::RequestBudget(std::size_t bytes, ServerCounters &counters)
+    : budget_(bytes), counters_(counters) {}
 
 void RequestBudget::hold(const void *holder, int fd, std::size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -18,6 +19,7 @@ void RequestBudget::hold(const void *holder, int fd, std::size_t bytes) {
         // Shut down, not closed: its server closes it, once release() has forgotten it.
         const auto found = holders_.find(victim->second);
         ::shutdown(found->second.fd, SHUT_RDWR);
+        counters_.count_cut(CutReason::request_budget);
         held_ -= found->second.bytes;
         holders_.erase(found);
         victim = longest_.erase(victim);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/http/server_counters.h"
+
 #include <chrono>
 #include <cstddef>
 #include <map>
@@ -13,7 +15,8 @@
 // moments.
 class RequestBudget {
 public:
-    explicit RequestBudget(std::size_t bytes);
+    // Each cut is counted in counters.
+    RequestBudget(std::size_t bytes, ServerCounters &counters);
 
     // bytes more for holder (a connection, whose socket is fd), within the budget once the longest
     // holders are cut, unless holder is the only one.
@@ -30,6 +33,7 @@ private:
     };
 
     const std::size_t budget_;
+    ServerCounters &counters_;
     std::mutex mutex_;
     std::size_t held_ = 0;
     std::map<const void *, Holder> holders_;

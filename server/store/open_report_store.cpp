@@ -10,7 +10,8 @@ namespace {
 // being synced. An SQLite file takes one writer at a time.
 constexpr std::size_t postgresql_writers = 4;
 
-// Writers, the first of which creates or upgrades the schema, and a reader. where names the
+// Writers, the first of which creates or upgrades the schema, a reader, and a reader for health
+// checks alone. where names the
 // database in messages: never the connection string, which may hold a password.
 template <class Connection>
 int open_sql_store(const std::string &database, const std::string &where, std::size_t writer_count,
@@ -26,12 +27,16 @@ int open_sql_store(const std::string &database, const std::string &where, std::s
             return store_open_failed;
         writers.push_back(std::move(writer));
     }
-    auto reader = std::make_unique<Connection>();
-    if (reader->open(database, true) != 0) {
-        error = "cannot open " + where + " for reading: " + reader->last_error();
-        return store_open_failed;
+    std::unique_ptr<Connection> readers[2];
+    for (auto &reader : readers) {
+        reader = std::make_unique<Connection>();
+        if (reader->open(database, true) != 0) {
+            error = "cannot open " + where + " for reading: " + reader->last_error();
+            return store_open_failed;
+        }
     }
-    store = std::make_unique<SqlReportStore>(std::move(writers), std::move(reader));
+    store = std::make_unique<SqlReportStore>(std::move(writers), std::move(readers[0]),
+                                             std::move(readers[1]));
     return 0;
 }
 

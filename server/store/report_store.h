@@ -2,7 +2,9 @@
 
 #include "server/report/form_decoding.h"
 #include "server/store/service_history.h"
+#include "server/store/store_statistics.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +40,12 @@ public:
 
     // One page of the stored reports, newest first. 0 or store_read_failed.
     virtual int page(const ReportPageRequest &request, std::vector<StoredReport> &reports) = 0;
+
+    // Whether the database answers a trivial query within the time given, on a connection of its
+    // own, so that no post or read waits for it, nor it for them. 0 or store_read_failed.
+    virtual int answers_within(std::chrono::milliseconds limit) = 0;
+
+    virtual const StoreStatistics &statistics() const = 0;
 };
 
 // Whether database names a PostgreSQL database: a libpq URI, or a key=value connection string

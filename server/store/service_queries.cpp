@@ -67,8 +67,10 @@ int SqlReportStore::chairs(const ChairPageRequest &request, std::vector<ChairSum
                 " ORDER BY c.last_report_id DESC LIMIT $2",
             params, &rows);
     });
-    if (result != 0)
+    if (result != 0) {
+        ++statistics_.errors;
         return store_read_failed;
+    }
     chairs.clear();
     for (const SqlRow &row : rows)
         chairs.push_back(
@@ -92,8 +94,10 @@ int SqlReportStore::services(const ServicePageRequest &request,
                                 {request.serial, request.before > 0 ? request.before : no_cursor,
                                  static_cast<long long>(request.limit)},
                                 &rows);
-        }) != 0)
+        }) != 0) {
+        ++statistics_.errors;
         return store_read_failed;
+    }
     services.clear();
     for (const SqlRow &row : rows) {
         ServiceSummary service;
@@ -123,8 +127,10 @@ int SqlReportStore::service(long long id, ServiceRecord &service) {
                             " WHERE report_id IN ($1, $2) ORDER BY report_id, position",
                             {number_of(heads.front()[0]), number_of(heads.back()[0])}, &items);
     });
-    if (result != 0)
+    if (result != 0) {
+        statistics_.errors += result == history_not_found ? 0 : 1;
         return result == history_not_found ? result : store_read_failed;
+    }
     service = ServiceRecord();
     service.serial = heads.front()[7];
     read_head(heads.front(), 0, service.before);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ using SqlRow = std::vector<std::string>; // every column as text, NULL as ""
 using SqlRows = std::vector<SqlRow>;
 
 enum class SqlDialect { sqlite, postgresql };
+
+// The trivial read of a ping: it needs the database's file or server, and its schema.
+constexpr const char *ping_query = "SELECT MAX(version) FROM schema_version";
 
 // One statement of several run together; its rows go to rows when given.
 struct SqlStatement {
@@ -53,6 +57,10 @@ public:
     // Opens a transaction that holds the write lock from its start, so two writers never
     // deadlock on an upgrade. 0 or sql_failed.
     virtual int begin_write() = 0;
+
+    // Runs a trivial read, given up once limit has passed however the database holds it (locked,
+    // stopped, hung). 0 or sql_failed; after a failure the connection may be pinged again.
+    virtual int ping(std::chrono::milliseconds limit) = 0;
 
     // The last failure as the database described it, for the operator's log.
     virtual std::string last_error() const = 0;

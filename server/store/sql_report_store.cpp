@@ -68,8 +68,9 @@ std::string SqlReportStore::failure() const {
 }
 
 SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
-                               std::unique_ptr<SqlConnection> reader)
-    : idle_writers_(std::move(writers)), reader_(std::move(reader)) {}
+                               std::unique_ptr<SqlConnection> reader,
+                               std::unique_ptr<SqlConnection> pinger)
+    : idle_writers_(std::move(writers)), reader_(std::move(reader)), pinger_(std::move(pinger)) {}
 
 long long SqlReportStore::add(const std::string &received, const std::string &client,
                               const FormItems &items) {
@@ -103,6 +104,7 @@ long long SqlReportStore::add(const std::string &received, const std::string &cl
 void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &batch) {
     // Every report of a batch that fails is refused for the same cause.
     const auto fail = [&] {
+        ++statistics_.errors;
         for (Pending *pending : batch)
             pending->cause = writer.last_error();
     };
@@ -137,23 +139,44 @@ void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &
     }
     for (std::size_t i = 0; i < batch.size(); ++i)
         batch[i]->id = ids[i];
+    statistics_.batch_sizes.observe(batch.size());
 }
 
 int SqlReportStore::page(const ReportPageRequest &request, std::vector<StoredReport> &reports) {
     std::lock_guard<std::mutex> lock(read_mutex_);
     // One transaction, so the heads and the items are of the same moment.
     if (reader_->run("BEGIN") != 0) {
+        ++statistics_.errors;
         failed_because() = reader_->last_error();
         return store_read_failed;
     }
     std::vector<StoredReport> found;
     const int result = read_page(request, found);
-    if (result != 0)
+    if (result != 0) {
+        ++statistics_.errors;
         failed_because() = reader_->last_error();
+    }
     reader_->run("COMMIT");
     if (result == 0)
         reports = std::move(found);
     return result;
+}
+
+int SqlReportStore::answers_within(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    // One ping at a time; one that waits for another takes what is left of its time.
+    std::unique_lock<std::timed_mutex> lock(ping_mutex_, deadline);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (!lock.owns_lock() || left.count() <= 0) {
+        failed_because() = "the check before this one took all the time allowed";
+        return store_read_failed;
+    }
+    if (pinger_->ping(left) != 0) {
+        failed_because() = pinger_->last_error();
+        return store_read_failed;
+    }
+    return 0;
 }
 
 int SqlReportStore::read_page(const ReportPageRequest &request,

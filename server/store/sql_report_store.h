@@ -13,8 +13,9 @@
 // round trips for the whole batch.
 class SqlReportStore : public ReportStore {
 public:
+    // pinger: a connection for answers_within() alone.
     SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
-                   std::unique_ptr<SqlConnection> reader);
+                   std::unique_ptr<SqlConnection> reader, std::unique_ptr<SqlConnection> pinger);
 
     long long add(const std::string &received, const std::string &client,
                   const FormItems &items) override;
@@ -24,6 +25,8 @@ public:
     int services(const ServicePageRequest &request, std::vector<ServiceSummary> &services) override;
     int service(long long id, ServiceRecord &service) override;
     std::string failure() const override;
+    int answers_within(std::chrono::milliseconds limit) override;
+    const StoreStatistics &statistics() const override { return statistics_; }
 
 private:
     struct Pending {
@@ -47,4 +50,9 @@ private:
 
     std::mutex read_mutex_;
     std::unique_ptr<SqlConnection> reader_;
+
+    std::timed_mutex ping_mutex_;
+    std::unique_ptr<SqlConnection> pinger_;
+
+    StoreStatistics statistics_;
 };

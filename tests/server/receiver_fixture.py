@@ -228,6 +228,14 @@ class Receiver:
             reports += page["reports"]
         return [(r["id"], r["client"], [tuple(i) for i in r["items"]]) for r in reversed(reports)]
 
+    def metrics(self):
+        """{'name{labels}': value} of the metrics page, once promtool has found it well formed."""
+        status, headers, page = self.get("/metrics")
+        assert (status, headers["content-type"]) == (200, "text/plain; version=0.0.4; charset=utf-8")
+        subprocess.run(["promtool", "check", "metrics"], input=page, check=True, timeout=30)
+        return {line.rsplit(" ", 1)[0]: float(line.rsplit(" ", 1)[1])
+                for line in page.decode().splitlines() if not line.startswith("#")}
+
     def memory_kib(self):
         with open(f"/proc/{self.process.pid}/status") as status:
             return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))

@@ -102,11 +102,41 @@ class Receiving(unittest.TestCase):
         self.assertEqual([s[2][1][1] for s in receiver.stored()][1:], ["B", "C", "E"])
         self.assertEqual(json.loads(receiver.get("/viewer/api/chairs")[2])["chairs"][0]["services"], 2)
 
+        self.assertEqual(receiver.get("/health", authorization=None)[::2], (200, b"OK\n"))
         receiver.stop()
         with open(receiver.log) as log:
             lines = log.read().splitlines()
-        self.assertEqual(len(lines), 10)  # one a request, with no query: no personal data
+        self.assertEqual(len(lines), 10)  # one a request, with no query: no personal data; no health check
         self.assertRegex(lines[0], r"\d\d\.\d{3}Z 127\.0\.0\.1 POST /connect/lorvask\.php 200 2 [\d.]+ms$")
+
+    def test_the_metrics_page_counts_what_the_receiver_did(self):
+        receiver = Receiver("--idle-timeout", "2")
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        statuses = [receiver.post(report_items(name))[0] for name in ("A", "B", "C")]
+        statuses += [receiver.post(report_items(), origin="http://evil.example")[0],
+                     receiver.post(report_items()[1:])[0], receiver.post(report_items()[1:])[0],
+                     receiver.send(request("GET", "/health", host="127.0.0.1", connection="close"))[0]]
+        silent = [socket.create_connection(("127.0.0.1", receiver.port)) for _ in range(3)]
+        time.sleep(0.5)
+        self.assertEqual(receiver.metrics()["report_receiver_open_connections"], 4)  # and its own
+        time.sleep(3)  # past the idle timeout: the three are cut, the closed ones not counted
+        metrics = receiver.metrics()
+        self.assertEqual((statuses, cut(silent)), ([200, 200, 200, 403, 400, 400, 200], silent))
+        self.assertEqual({k: v for k, v in metrics.items() if not k.startswith((
+            "report_receiver_commit_seconds_bucket", "report_receiver_commit_seconds_sum"))}, {
+            "report_receiver_reports_stored_total": 3,
+            'report_receiver_posts_refused_total{status="403",cause="foreign origin"}': 1,
+            'report_receiver_posts_refused_total{status="400",cause="not a service report"}': 2,
+            "report_receiver_commit_seconds_count": 3,
+            **{f'report_receiver_commit_batch_reports_bucket{{le="{le}"}}': 3
+               for le in (1, 2, 4, 8, 16, 32, 64, "+Inf")},
+            "report_receiver_commit_batch_reports_sum": 3, "report_receiver_commit_batch_reports_count": 3,
+            "report_receiver_open_connections": 1,
+            **{f'report_receiver_connections_cut_total{{reason="{r}"}}': 3 * (r == "idle")
+               for r in ("deadline", "idle", "connection_cap", "request_budget", "body_cap")},
+            "report_receiver_store_errors_total": 0,
+            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="2"}': 1})
+        self.assertTrue(0 < metrics["report_receiver_commit_seconds_sum"] < 3)
 
 
 @once
@@ -131,8 +161,10 @@ class Refusing(unittest.TestCase):
             *[(post, bad, {}, 400) for bad in ("", "=", items[:-1], items + [("x", "1")], items[1:],
                                                items[:2] + [items[3], items[2]] + items[4:], query + "%G1")],
             (post, query, {"origin": "http://evil.example"}, 403),
-            *[(get, "/reports", {"authorization": bad}, 401) for bad in (
+            *[(get, target, {"authorization": bad}, 401) for target in ("/reports", "/metrics") for bad in (
                 None, f"Bearer wrong-{token}", f"Bearer {token[:-1]}", f"Bearer x{token[1:]}")],
+            (get, "/metrics", {"host": f"evil.example:{port}"}, 421),
+            (raw, request("POST", "/health", host="127.0.0.1", content_length=0), {}, 405),
             *[(get, "/reports", {"origin": bad, **local}, 403) for bad in (
                 "http://evil.example", f"http://localhost:{port + 1}", f"http://localhost:{port}.evil.example")],
             (get, "/reports", {"host": f"evil.example:{port}"}, 421),
@@ -191,14 +223,16 @@ class Refusing(unittest.TestCase):
                        " BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")
         posted = [receiver.post(report_items("Fulana", email="fulana@exemplo.com"))[0] for _ in range(3)]
         with sqlite3.connect(receiver.database) as db:
-            db.executescript("DROP TABLE reports; DROP TABLE chairs")
-        self.assertEqual(posted + [receiver.get(target)[0] for target in ("/reports", "/viewer/api/chairs")],
-                         [500] * 5)
+            db.executescript("DROP TABLE reports; DROP TABLE chairs; DROP TABLE schema_version")
+        self.assertEqual(posted + [receiver.get(target)[0] for target in ("/reports", "/viewer/api/chairs", "/health")],
+                         [500] * 5 + [503])
+        self.assertEqual(receiver.metrics()["report_receiver_store_errors_total"], 5)
         self.assertEqual(receiver.stop(), 0)
         cause = "report-receiver: POST /connect/lorvask.php 500: report not stored: database or disk is full"
         self.assertEqual(receiver.errors.splitlines()[1:], [
             cause, "report-receiver: GET /reports 500: reports not read: no such table: reports",
             "report-receiver: GET /viewer/api/chairs 500: chairs not read: no such table: chairs",
+            "report-receiver: GET /health 503: health check: no such table: schema_version",
             cause + " (2 more in 1 s)"])
 
     def test_near_the_cap_waiting_connections_give_way_longest_first(self):
@@ -221,6 +255,7 @@ class Refusing(unittest.TestCase):
         for after, closed in ((0.2, 8), (1.5, 20), (1, 20)):
             time.sleep(after)
             self.assertEqual(cut(waiting), waiting[:closed], after)
+        self.assertEqual(receiver.metrics()['report_receiver_connections_cut_total{reason="connection_cap"}'], 20)
         self.assertEqual(receiver.post(report_items())[0], 200)
         busy.sendall(report[-1:])
         self.assertEqual(read_answer(busy)[0], 200)
@@ -243,7 +278,7 @@ class Refusing(unittest.TestCase):
                 self.assertEqual(cut(holders), [])
         hold(b"GET /reports HTTP/1.1\r\nX-Slow: " + b"h" * 1000, 512)  # waiting for its headers' end
         time.sleep(0.5)
-        self.assertEqual(cut(holders), holders[:1])
+        self.assertEqual((cut(holders), receiver.metrics()['report_receiver_connections_cut_total{reason="request_budget"}']), (holders[:1], 1))
         self.assertEqual(receiver.post(report_items())[0], 200)
 
     def test_a_request_must_arrive_whole_within_its_deadline(self):
@@ -269,6 +304,8 @@ class Refusing(unittest.TestCase):
                     sock.send(bytes([byte]))
                 self.assertEqual(sock.recv(100), b"")
             self.assertTrue(1.9 < time.monotonic() - opened < 3.5, time.monotonic() - opened)
+        self.assertEqual([receiver.metrics()[f'report_receiver_connections_cut_total{{reason="{r}"}}']
+                          for r in ("deadline", "idle")], [2, 0])
 
     def test_settings_are_checked_at_start_and_a_trusted_proxy_names_the_client(self):
         running = Receiver()
@@ -341,10 +378,21 @@ class Enduring(unittest.TestCase):
             self.assertEqual(STORE.rows(database, "SELECT COUNT(*) - MAX(version) FROM schema_version"),
                              [("0",)])
             STORE.ctl("stop", "-m", "fast")  # a post meanwhile is refused, its cause on one line
-            self.assertEqual(pair[0].post(report_items("while down"))[0], 500)
+            self.assertEqual([pair[0].post(report_items("while down"))[0], pair[1].get("/health")[0]],
+                             [500, 503])
             STORE.ctl("start")
             self.assertEqual([other.post(report_items("after"))[0] for other in pair], [200, 200])
             self.assertEqual([s[2][1][1] for s in pair[0].stored()], ["after", "after"])
+            # Its database's server processes hung: the health check gives up after its second.
+            self.assertEqual(pair[1].get("/health")[0], 200)
+            backends = [int(pid) for (pid,) in STORE.rows(database, "SELECT pid FROM pg_stat_activity"
+                        " WHERE application_name = 'report-receiver' AND datname = current_database()")]
+            for sig, status in ((signal.SIGSTOP, 503), (signal.SIGCONT, 200)):
+                for pid in backends:
+                    os.kill(pid, sig)
+                started = time.monotonic()
+                self.assertEqual(pair[1].get("/health")[0], status)
+                self.assertLess(time.monotonic() - started, 2)
             pair[0].stop()  # (libpq's own notices, on the schema made once, come as they are)
             lines = [line for line in pair[0].errors.splitlines()
                      if not line.startswith(("NOTICE", "report-receiver: listening"))]

@@ -29,6 +29,8 @@ public:
     // In pipeline mode: a round trip for each hundred statements.
     int run_all(const std::vector<SqlStatement> &statements) override;
     int begin_write() override;
+    // In postgres_ping.cpp: without blocking, so that limit holds however the server fails.
+    int ping(std::chrono::milliseconds limit) override;
     std::string last_error() const override;
 
 private:
@@ -37,6 +39,8 @@ private:
     int execute(const std::string &sql, const std::vector<SqlValue> &params, SqlRows *rows);
     int pipeline(const std::vector<SqlStatement> &statements, std::size_t first, std::size_t end,
                  bool committable);
+    bool await_socket(bool writing, std::chrono::steady_clock::time_point deadline);
+    int ping_failed(const std::string &why);
 
     pg_conn *conn_ = nullptr;
     bool read_only_ = false;

@@ -134,6 +134,11 @@ int SqliteConnection::begin_write() {
     return run("BEGIN IMMEDIATE");
 }
 
+int SqliteConnection::ping(std::chrono::milliseconds limit) {
+    sqlite3_busy_timeout(db_, static_cast<int>(limit.count()));
+    return run(ping_query);
+}
+
 std::string SqliteConnection::last_error() const {
     return db_ == nullptr ? error_ : sqlite3_errmsg(db_);
 }

@@ -23,6 +23,8 @@ public:
     int run(const std::string &sql, const std::vector<SqlValue> &params = {},
             SqlRows *rows = nullptr) override;
     int begin_write() override;
+    // A lock held elsewhere is waited for within limit.
+    int ping(std::chrono::milliseconds limit) override;
     std::string last_error() const override;
 
 private:
