@@ -12,6 +12,9 @@ namespace {
 // Reports committed in one transaction at most; the rest wait for the next.
 constexpr std::size_t largest_batch = 64;
 
+// The first key of PostgreSQL's advisory locks on runs, apart from the schema's.
+constexpr long long run_locks = 7432;
+
 // All items of a report in one statement.
 void add_items(long long id, const FormItems &items, std::vector<SqlStatement> &statements) {
     if (items.empty())
@@ -78,7 +81,8 @@ int SqlReportStore::insert_heads(SqlConnection &writer, const std::vector<Pendin
     for (std::size_t i = 0; writer.dialect() == SqlDialect::postgresql && i < order.size(); ++i) {
         const std::string &run = batch[order[i]]->tag.id;
         if (!run.empty() && (i == 0 || batch[order[i - 1]]->tag.id != run))
-            statements.push_back({"SELECT pg_advisory_xact_lock(21, hashtext($1))", {run}});
+            statements.push_back(
+                {"SELECT pg_advisory_xact_lock($1::int, hashtext($2))", {run_locks, run}});
     }
     for (const std::size_t i : order) {
         const Pending &pending = *batch[i];
