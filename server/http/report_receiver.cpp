@@ -7,6 +7,7 @@
 #include "server/report/form_decoding.h"
 #include "server/report/report_keys.h"
 #include "server/report/report_listing.h"
+#include "server/report/service_header.h"
 #include "server/report/utc_time.h"
 #include "server/report/utf8_text.h"
 #include "server/store/report_store.h"
@@ -96,16 +97,22 @@ void ReportReceiver::Impl::receive_report(const HttpRequest &request, HttpRespon
         return answer(response, 400, "ERROR: bad percent escape\n");
     if (!is_service_report(items))
         return answer(response, 400, "ERROR: not a service report\n");
+    ServiceTag tag;
+    if (parse_service_header(request.header("Veltora-Service"), tag) != 0)
+        return answer(response, 400, "ERROR: bad Veltora-Service header\n");
     // The tool sends UTF-8; stray bytes from elsewhere are stored as U+FFFD, as the listing would
     // show them anyway, since a PostgreSQL text holds neither malformed UTF-8 nor NUL.
     for (FormItem &item : items)
         item.second = utf8_text(item.second);
     const std::string received = utc_iso8601(std::chrono::system_clock::now());
-    if (store.add(received, request.client, items) < 0) {
+    // A report its run sent before, whose answer was lost, is answered as the first was.
+    const long long id = store.add(received, request.client, tag, items);
+    if (id < 0) {
         response.cause = "report not stored: " + store.failure();
         return answer(response, 500, "ERROR: not stored\n");
     }
-    metrics.stored(request.arrived);
+    if (id != report_already_stored)
+        metrics.stored(request.arrived);
     answer(response, 200, "OK");
 }
 

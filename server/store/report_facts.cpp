@@ -33,24 +33,36 @@ struct Previous {
     long long id = 0;
     long long received = utc_unreadable;
     bool completed = false; // already the "after" of a service
+    bool named = false;     // its run named itself: it pairs only by that name
 };
 
 using ChairOfSender = std::pair<std::string, std::string>; // serial, client
+using RunServices = std::map<std::string, long long>;      // a run's id, its service
 
-// The latest report of each chair of reports from its sender, before the first of reports.
-int latest_reports(SqlConnection &connection, const std::vector<NewReport> &reports,
-                   const std::vector<ReportFacts> &facts,
-                   std::map<ChairOfSender, Previous> &latest) {
+// The latest report of each chair of reports from its sender, before the first of reports, and
+// the service of each run that reports name, if stored before; in one round trip.
+int read_before(SqlConnection &connection, const std::vector<NewReport> &reports,
+                const std::vector<ReportFacts> &facts, std::map<ChairOfSender, Previous> &latest,
+                RunServices &runs) {
     std::map<ChairOfSender, SqlRows> found;
+    std::map<std::string, SqlRows> of_run;
     std::vector<SqlStatement> lookups;
     for (std::size_t i = 0; i < reports.size(); ++i) {
         const ChairOfSender key{facts[i].serial, reports[i].client};
         if (found.count(key) == 0)
-            lookups.push_back({"SELECT report_id, received, service_id FROM report_facts"
-                               " WHERE serial = $1 AND client = $2 AND report_id < $3"
-                               " ORDER BY report_id DESC LIMIT 1",
+            lookups.push_back({"SELECT f.report_id, f.received, f.service_id, r.service"
+                               " FROM report_facts f JOIN reports r ON r.id = f.report_id"
+                               " WHERE f.serial = $1 AND f.client = $2 AND f.report_id < $3"
+                               " ORDER BY f.report_id DESC LIMIT 1",
                                {key.first, key.second, reports.front().id},
                                &found[key]});
+        // Whatever its id: a run's report from a batch committed after this one began counts.
+        const std::string &run = reports[i].tag.id;
+        if (!run.empty() && of_run.count(run) == 0)
+            lookups.push_back({"SELECT MIN(f.service_id) FROM reports r"
+                               " JOIN report_facts f ON f.report_id = r.id WHERE r.service = $1",
+                               {run},
+                               &of_run[run]});
     }
     if (connection.run_all(lookups) != 0)
         return sql_failed;
@@ -61,6 +73,11 @@ int latest_reports(SqlConnection &connection, const std::vector<NewReport> &repo
         previous.id = std::strtoll(rows[0][0].c_str(), nullptr, 10);
         previous.received = utc_milliseconds(rows[0][1]);
         previous.completed = rows[0][2] != rows[0][0];
+        previous.named = !rows[0][3].empty();
+    }
+    for (const auto &[run, rows] : of_run) {
+        if (!rows.empty() && !rows[0][0].empty())
+            runs[run] = std::strtoll(rows[0][0].c_str(), nullptr, 10);
     }
     return 0;
 }
@@ -87,14 +104,23 @@ struct ChairChange {
 };
 
 // Adds what records report's facts, and notes the change to its chair. previous is the report
-// before it of its chair from its sender, if any; it becomes this report, for the next one.
+// before it of its chair from its sender, if any; it becomes this report, for the next one. runs
+// gains the service of report's run.
 void add_report_facts(const NewReport &report, const ReportFacts &facts, Previous &previous,
-                      ChairChange &chair, std::vector<SqlStatement> &statements) {
+                      RunServices &runs, ChairChange &chair,
+                      std::vector<SqlStatement> &statements) {
     const long long now = utc_milliseconds(report.received);
-    const bool completes = previous.id != 0 && !previous.completed && facts.events_cleared &&
-                           now != utc_unreadable && previous.received != utc_unreadable &&
-                           now >= previous.received &&
-                           now - previous.received <= service_run_milliseconds;
+    const bool named = !report.tag.id.empty();
+    const auto run = runs.find(report.tag.id);
+    const bool completes = named ? run != runs.end()
+                                 : previous.id != 0 && !previous.completed && !previous.named &&
+                                       facts.events_cleared && now != utc_unreadable &&
+                                       previous.received != utc_unreadable &&
+                                       now >= previous.received &&
+                                       now - previous.received <= service_run_milliseconds;
+    const long long service_id = !completes ? report.id : named ? run->second : previous.id;
+    if (named)
+        runs.emplace(report.tag.id, service_id);
     const std::string customer_key = name_key(facts.customer);
     statements.push_back(
         {"INSERT INTO report_facts (report_id, serial, customer, customer_key, taxpayer,"
@@ -102,10 +128,9 @@ void add_report_facts(const NewReport &report, const ReportFacts &facts, Previou
          " service_id) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
          {report.id, facts.serial, facts.customer, customer_key, facts.taxpayer,
           taxpayer_key(facts.taxpayer), facts.motorization, report.client, report.received,
-          facts.events_cleared ? 1LL : 0LL, facts.drive_events,
-          completes ? previous.id : report.id}});
+          facts.events_cleared ? 1LL : 0LL, facts.drive_events, service_id}});
     add_words(report.id, facts.serial, customer_key, statements);
-    previous = {report.id, now, completes};
+    previous = {report.id, now, completes, named};
     chair.last_report_id = report.id;
     chair.services += completes ? 0 : 1;
 }
@@ -163,13 +188,14 @@ int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
     for (const NewReport &report : reports)
         facts.push_back(facts_of(report.items));
     std::map<ChairOfSender, Previous> latest;
-    if (latest_reports(connection, reports, facts, latest) != 0)
+    RunServices runs;
+    if (read_before(connection, reports, facts, latest, runs) != 0)
         return sql_failed;
     // Chairs in the order of their serials: two batches committing at once lock the rows they
     // share in the same order, so neither waits for the other in a cycle.
     std::map<std::string, ChairChange> chairs;
     for (std::size_t i = 0; i < reports.size(); ++i)
-        add_report_facts(reports[i], facts[i], latest[{facts[i].serial, reports[i].client}],
+        add_report_facts(reports[i], facts[i], latest[{facts[i].serial, reports[i].client}], runs,
                          chairs[facts[i].serial], statements);
     for (const auto &[serial, change] : chairs)
         statements.push_back(
@@ -197,7 +223,9 @@ int backfill_facts(SqlConnection &connection) {
     long long after = 0;
     for (;;) {
         SqlRows heads;
-        if (connection.run("SELECT id, received, client FROM reports WHERE id > $1"
+        // Only reports stored before facts were kept have none.
+        if (connection.run("SELECT id, received, client FROM reports r WHERE id > $1 AND NOT"
+                           " EXISTS (SELECT 1 FROM report_facts f WHERE f.report_id = r.id)"
                            " ORDER BY id LIMIT 1000",
                            {after}, &heads) != 0)
             return sql_failed;
@@ -212,10 +240,11 @@ int backfill_facts(SqlConnection &connection) {
         for (SqlRow &row : rows)
             items[std::strtoll(row[0].c_str(), nullptr, 10)].emplace_back(std::move(row[1]),
                                                                           std::move(row[2]));
+        const ServiceTag unnamed;
         std::vector<NewReport> reports;
         for (const SqlRow &head : heads) {
             const long long id = std::strtoll(head[0].c_str(), nullptr, 10);
-            reports.push_back({id, head[1], head[2], items[id]});
+            reports.push_back({id, head[1], head[2], unnamed, items[id]});
         }
         std::vector<SqlStatement> statements;
         if (add_facts(connection, reports, statements) != 0 || connection.run_all(statements) != 0)

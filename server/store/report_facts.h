@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/report/form_decoding.h"
+#include "server/report/service_header.h"
 #include "server/store/sql_connection.h"
 
 #include <string>
@@ -22,8 +23,8 @@ const std::vector<std::string> &fact_keys();
 
 ReportFacts facts_of(const FormItems &items);
 
-// A run of the tool sends a report before it changes the chair and one after it cleared the
-// drive's events: that second report must follow within this time.
+// A run of the tool that does not name itself sends a report before it changes the chair and one
+// after it cleared the drive's events: that second report must follow within this time.
 constexpr long long service_run_milliseconds = 10LL * 60 * 1000;
 
 // A report stored, or to be stored, by earlier statements of the same transaction.
@@ -31,15 +32,18 @@ struct NewReport {
     long long id;
     const std::string &received;
     const std::string &client;
+    const ServiceTag &tag;
     const FormItems &items;
 };
 
-// Adds to statements those that record the facts of reports (ids ascending): each paired with
-// the report before it (the "after" of a service run), and its chair updated. Reads the
-// chairs' latest reports first, in one round trip. 0 or sql_failed.
+// Adds to statements those that record the facts of reports (ids ascending), and their chairs'
+// changes. A report naming its run joins that run's service, whenever it comes and whoever sends
+// it; one that does not is paired with the report before it, when that is the "before" of the
+// same run by timing. The two kinds never pair with each other. Reads the chairs' latest reports
+// and the runs' services first, in one round trip. 0 or sql_failed.
 int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
               std::vector<SqlStatement> &statements);
 
 // Records the facts of every report stored before facts were kept, oldest first, so they pair
-// as if they had just arrived. 0 or sql_failed.
+// as if they had just arrived. Needs the runs' columns of reports. 0 or sql_failed.
 int backfill_facts(SqlConnection &connection);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/report/form_decoding.h"
+#include "server/report/service_header.h"
 #include "server/store/service_history.h"
 #include "server/store/store_statistics.h"
 
@@ -12,6 +13,7 @@
 constexpr int store_open_failed = -1;
 constexpr int store_write_failed = -2;
 constexpr int store_read_failed = -3;
+constexpr long long report_already_stored = 0;
 
 struct StoredReport {
     long long id = 0;
@@ -34,9 +36,10 @@ public:
     virtual ~ReportStore() = default;
 
     // Stores one report with all its items in one durable transaction. Its id (1 or more) once
-    // committed, or store_write_failed with nothing stored.
+    // committed; report_already_stored, with nothing more stored, when the report of tag's run
+    // and stage is committed already; or store_write_failed with nothing stored.
     virtual long long add(const std::string &received, const std::string &client,
-                          const FormItems &items) = 0;
+                          const ServiceTag &tag, const FormItems &items) = 0;
 
     // One page of the stored reports, newest first. 0 or store_read_failed.
     virtual int page(const ReportPageRequest &request, std::vector<StoredReport> &reports) = 0;

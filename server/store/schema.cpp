@@ -40,7 +40,8 @@ const std::vector<Migration> &migrations() {
          " PRIMARY KEY (report_id, position));",
          nullptr},
         // The service history: each report's facts, the words of its customer's name and one row
-        // per chair, filled from the reports already stored. Search keys compare byte by byte.
+        // per chair; filled from the reports already stored by the next step, since pairing reads
+        // what that step adds. Search keys compare byte by byte.
         {"CREATE TABLE report_facts ("
          " report_id INTEGER PRIMARY KEY REFERENCES reports(id),"
          " serial TEXT NOT NULL,"
@@ -87,6 +88,16 @@ const std::vector<Migration> &migrations() {
          " services INTEGER NOT NULL);"
          "CREATE INDEX chairs_serial_key ON chairs (serial_key);"
          "CREATE INDEX chairs_last_report ON chairs (last_report_id);",
+         nullptr},
+        // The run a report names, its stage in it and when the tool made it; NULL for reports
+        // that name none. A run's report is stored once, whoever stores it first.
+        {"ALTER TABLE reports ADD COLUMN service TEXT;"
+         "ALTER TABLE reports ADD COLUMN stage TEXT;"
+         "ALTER TABLE reports ADD COLUMN made TEXT;"
+         "CREATE UNIQUE INDEX reports_service_stage ON reports (service, stage);",
+         "ALTER TABLE reports ADD COLUMN service TEXT COLLATE \"C\","
+         " ADD COLUMN stage TEXT COLLATE \"C\", ADD COLUMN made TEXT;"
+         "CREATE UNIQUE INDEX reports_service_stage ON reports (service, stage);",
          &backfill_facts},
     };
     return steps;

@@ -36,10 +36,13 @@ struct ReportHead {
     std::string taxpayer;
     std::string motorization;
     long long drive_events = 0;
+    std::string stage; // in the run the report names; "" when it names none
+    std::string made;  // when the tool made it, as it says; "" when it names no run
 };
 
 // A service: the report a run sent before changing the chair and, when the run completed, the
-// one it sent after clearing the drive's events.
+// one it sent after clearing the drive's events (or, for a run that names itself, when it
+// stopped). A run's closing report stored alone stands in before's place, its stage saying so.
 struct ServiceSummary {
     ReportHead before;
     bool paired = false;

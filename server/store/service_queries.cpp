@@ -38,7 +38,11 @@ void read_head(const SqlRow &row, std::size_t first, ReportHead &head) {
     head.taxpayer = row[first + 4];
     head.motorization = row[first + 5];
     head.drive_events = number_of(row[first + 6]);
+    head.stage = row[first + 7];
+    head.made = row[first + 8];
 }
+
+constexpr std::size_t head_columns = 9;
 
 } // namespace
 
@@ -82,9 +86,11 @@ int SqlReportStore::services(const ServicePageRequest &request,
                              std::vector<ServiceSummary> &services) {
     const std::string sql =
         "SELECT b.report_id, b.received, b.client, b.customer, b.taxpayer, b.motorization,"
-        " b.drive_events, a.report_id, a.received, a.client, a.customer, a.taxpayer,"
-        " a.motorization, a.drive_events FROM report_facts b LEFT JOIN report_facts a"
+        " b.drive_events, rb.stage, rb.made, a.report_id, a.received, a.client, a.customer,"
+        " a.taxpayer, a.motorization, a.drive_events, ra.stage, ra.made FROM report_facts b"
+        " JOIN reports rb ON rb.id = b.report_id LEFT JOIN report_facts a"
         " ON a.service_id = b.report_id AND a.report_id <> b.report_id"
+        " LEFT JOIN reports ra ON ra.id = a.report_id"
         " WHERE b.serial = $1 AND b.service_id = b.report_id AND b.report_id < $2"
         " ORDER BY b.report_id DESC LIMIT $3";
     SqlRows rows;
@@ -102,9 +108,9 @@ int SqlReportStore::services(const ServicePageRequest &request,
     for (const SqlRow &row : rows) {
         ServiceSummary service;
         read_head(row, 0, service.before);
-        service.paired = !row[7].empty();
+        service.paired = !row[head_columns].empty();
         if (service.paired)
-            read_head(row, 7, service.after);
+            read_head(row, head_columns, service.after);
         services.push_back(std::move(service));
     }
     return 0;
@@ -115,10 +121,12 @@ int SqlReportStore::service(long long id, ServiceRecord &service) {
     SqlRows items;
     std::lock_guard<std::mutex> lock(read_mutex_);
     const int result = read_consistently(*reader_, failed_because(), [&] {
-        if (reader_->run("SELECT report_id, received, client, customer, taxpayer, motorization,"
-                         " drive_events, serial FROM report_facts WHERE service_id ="
+        if (reader_->run("SELECT f.report_id, f.received, f.client, f.customer, f.taxpayer,"
+                         " f.motorization, f.drive_events, r.stage, r.made, f.serial"
+                         " FROM report_facts f JOIN reports r ON r.id = f.report_id"
+                         " WHERE f.service_id ="
                          " (SELECT service_id FROM report_facts WHERE report_id = $1)"
-                         " ORDER BY report_id",
+                         " ORDER BY f.report_id",
                          {id}, &heads) != 0)
             return store_read_failed;
         if (heads.empty())
@@ -132,7 +140,7 @@ int SqlReportStore::service(long long id, ServiceRecord &service) {
         return result == history_not_found ? result : store_read_failed;
     }
     service = ServiceRecord();
-    service.serial = heads.front()[7];
+    service.serial = heads.front()[head_columns];
     read_head(heads.front(), 0, service.before);
     service.paired = heads.size() > 1;
     if (service.paired)

@@ -5,11 +5,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <tuple>
 
 namespace {
 
 // Reports committed in one transaction at most; the rest wait for the next.
 constexpr std::size_t largest_batch = 64;
+
+// The first key of PostgreSQL's advisory locks on runs, apart from the schema's.
+constexpr long long run_locks = 7432;
 
 // All items of a report in one statement.
 void add_items(long long id, const FormItems &items, std::vector<SqlStatement> &statements) {
@@ -58,6 +62,40 @@ int reserve_ids(SqlConnection &connection, std::size_t count, std::vector<long l
 
 } // namespace
 
+// Inserts the batch's reports themselves, in one round trip: stored[i] gets a row when batch[i]
+// is new, none when its run's report of that stage is stored already, by this batch or another.
+// A writer whose insert meets another's uncommitted one waits for it; so, to wait never in a
+// cycle, every writer inserts runs' reports in the same order. On PostgreSQL, a run's reports
+// are also stored one writer at a time, so a run's "after" committing meanwhile is never missed
+// by its "before" looking for its service, nor the other way round.
+int SqlReportStore::insert_heads(SqlConnection &writer, const std::vector<Pending *> &batch,
+                                 const std::vector<long long> &ids, std::vector<SqlRows> &stored) {
+    std::vector<std::size_t> order(batch.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&batch](std::size_t a, std::size_t b) {
+        return std::tie(batch[a]->tag.id, batch[a]->tag.stage) <
+               std::tie(batch[b]->tag.id, batch[b]->tag.stage);
+    });
+    std::vector<SqlStatement> statements;
+    for (std::size_t i = 0; writer.dialect() == SqlDialect::postgresql && i < order.size(); ++i) {
+        const std::string &run = batch[order[i]]->tag.id;
+        if (!run.empty() && (i == 0 || batch[order[i - 1]]->tag.id != run))
+            statements.push_back(
+                {"SELECT pg_advisory_xact_lock($1::int, hashtext($2))", {run_locks, run}});
+    }
+    for (const std::size_t i : order) {
+        const Pending &pending = *batch[i];
+        statements.push_back({"INSERT INTO reports (id, received, client, service, stage, made)"
+                              " VALUES ($1, $2, $3, NULLIF($4, ''), NULLIF($5, ''), NULLIF($6, ''))"
+                              " ON CONFLICT (service, stage) DO NOTHING RETURNING id",
+                              {ids[i], pending.received, pending.client, pending.tag.id,
+                               pending.tag.stage, pending.tag.made},
+                              &stored[i]});
+    }
+    return writer.run_all(statements);
+}
+
 std::string &SqlReportStore::failed_because() {
     thread_local std::string cause;
     return cause;
@@ -73,8 +111,8 @@ SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> write
     : idle_writers_(std::move(writers)), reader_(std::move(reader)), pinger_(std::move(pinger)) {}
 
 long long SqlReportStore::add(const std::string &received, const std::string &client,
-                              const FormItems &items) {
-    Pending mine{received, client, items};
+                              const ServiceTag &tag, const FormItems &items) {
+    Pending mine{received, client, tag, items};
     std::unique_lock<std::mutex> lock(queue_mutex_);
     queue_.push_back(&mine);
     while (!mine.done) {
@@ -118,11 +156,17 @@ void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &
         writer.run("ROLLBACK");
         return;
     }
+    std::vector<SqlRows> stored(batch.size());
+    if (insert_heads(writer, batch, ids, stored) != 0) {
+        fail();
+        writer.run("ROLLBACK");
+        return;
+    }
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const Pending &pending = *batch[i];
-        reports.push_back({ids[i], pending.received, pending.client, pending.items});
-        statements.push_back({"INSERT INTO reports (id, received, client) VALUES ($1, $2, $3)",
-                              {ids[i], pending.received, pending.client}});
+        if (stored[i].empty())
+            continue; // its run's report of that stage is stored already: nothing more of it
+        reports.push_back({ids[i], pending.received, pending.client, pending.tag, pending.items});
         add_items(ids[i], pending.items, statements);
     }
     if (add_facts(writer, reports, statements) != 0) {
@@ -138,7 +182,7 @@ void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &
         return;
     }
     for (std::size_t i = 0; i < batch.size(); ++i)
-        batch[i]->id = ids[i];
+        batch[i]->id = stored[i].empty() ? report_already_stored : ids[i];
     statistics_.batch_sizes.observe(batch.size());
 }
 

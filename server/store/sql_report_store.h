@@ -17,7 +17,7 @@ public:
     SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
                    std::unique_ptr<SqlConnection> reader, std::unique_ptr<SqlConnection> pinger);
 
-    long long add(const std::string &received, const std::string &client,
+    long long add(const std::string &received, const std::string &client, const ServiceTag &tag,
                   const FormItems &items) override;
     int page(const ReportPageRequest &request, std::vector<StoredReport> &reports) override;
     // In service_queries.cpp.
@@ -32,6 +32,7 @@ private:
     struct Pending {
         const std::string &received;
         const std::string &client;
+        const ServiceTag &tag;
         const FormItems &items;
         long long id = store_write_failed;
         bool done = false;
@@ -41,6 +42,8 @@ private:
     static std::string &failed_because(); // this thread's failure()
 
     void write(SqlConnection &writer, const std::vector<Pending *> &batch);
+    static int insert_heads(SqlConnection &writer, const std::vector<Pending *> &batch,
+                            const std::vector<long long> &ids, std::vector<SqlRows> &stored);
     int read_page(const ReportPageRequest &request, std::vector<StoredReport> &reports);
 
     std::mutex queue_mutex_;

@@ -1,10 +1,14 @@
 #include "server/viewer/viewer_json.h"
 
 #include "server/report/json_text.h"
+#include "server/report/utc_time.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
+
+constexpr long long made_apart_milliseconds = 60 * 1000;
 
 std::string field(const char *name, const std::string &text) {
     return std::string("\"") + name + "\":" + json_string(text);
@@ -18,11 +22,26 @@ std::string next_json(long long next) {
     return ",\"next\":" + (next > 0 ? std::to_string(next) : std::string("null")) + "}";
 }
 
+std::string text_or_null(const char *name, const std::string &text) {
+    return text.empty() ? std::string("\"") + name + "\":null" : field(name, text);
+}
+
+// When the report was made, if that was over a minute from its arrival: a report kept by the tool
+// and sent again later. Clocks a few seconds off say nothing.
+std::string made_apart(const ReportHead &head) {
+    const long long made = rfc3339_utc_milliseconds(head.made);
+    const long long received = utc_milliseconds(head.received);
+    const bool apart = made != utc_unreadable && received != utc_unreadable &&
+                       std::llabs(made - received) > made_apart_milliseconds;
+    return apart ? head.made : "";
+}
+
 std::string head_json(const ReportHead &head) {
     return "{" + field("id", head.id) + "," + field("received", head.received) + "," +
            field("client", head.client) + "," + field("customer", head.customer) + "," +
            field("taxpayer", head.taxpayer) + "," + field("motorization", head.motorization) + "," +
-           field("drive_events", head.drive_events) + "}";
+           field("drive_events", head.drive_events) + "," + text_or_null("stage", head.stage) +
+           "," + text_or_null("made", made_apart(head)) + "}";
 }
 
 std::string pairs_json(const FormItems &items) {

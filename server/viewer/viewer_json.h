@@ -13,7 +13,9 @@
 std::string chairs_page_json(const std::vector<ChairSummary> &chairs, long long next);
 
 // {"serial","services":[{"id","received","client","customer","taxpayer","motorization",
-//  "drive_events","after":{the same fields}|null}],"next"}
+//  "drive_events","stage","made","after":{the same fields}|null}],"next"}: "stage" is the
+// report's in its run, null when it names none; "made" when it was made, only when that is over
+// a minute from "received".
 std::string services_page_json(const std::string &serial,
                                const std::vector<ServiceSummary> &services, long long next);
 

@@ -38,6 +38,12 @@ def report_keys():
             + numbered("drive_param_0x", (0x08, 0x2C)))
 
 
+def tag(stage="before", made="2026-12-07T10:00:00Z", run=1):
+    """A Veltora-Service header naming run (a number, or a UUID's text)."""
+    run = run if isinstance(run, str) else f"{run:08x}-0b0a-4908-8706-050403020100"
+    return f"id={run}; stage={stage}; made={made}"
+
+
 def report_items(name="Ana", **values):
     return [("", ""), ("nome", name)] + [(key, str(values.get(key, 0))) for key in report_keys()[1:]]
 

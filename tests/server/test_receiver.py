@@ -16,7 +16,7 @@ import unittest
 from concurrent.futures import ThreadPoolExecutor
 
 from receiver_fixture import (FORM, RECEIVER, REPORT_PATH, STORE, Receiver, corrupt_database,
-                              post_request, query_of, read_answer, report_items, request)
+                              post_request, query_of, read_answer, report_items, request, tag)
 
 # Bytes that are not UTF-8 (overlong, surrogate, stray, past U+10FFFF, cut short) beside the
 # characters at those bounds, NUL and a character ending the value.
@@ -102,11 +102,20 @@ class Receiving(unittest.TestCase):
         self.assertEqual([s[2][1][1] for s in receiver.stored()][1:], ["B", "C", "E"])
         self.assertEqual(json.loads(receiver.get("/viewer/api/chairs")[2])["chairs"][0]["services"], 2)
 
+        # A run's report sent by 8 at once, as when answers were lost: each answered OK, one stored.
+        for stage in ("before", "after"):
+            with ThreadPoolExecutor(8) as pool:
+                answers = pool.map(lambda _: receiver.post(report_items(stage), veltora_service=tag(stage))[::2], range(8))
+            self.assertEqual(list(answers), [(200, b"OK")] * 8)
+        self.assertEqual([s[2][1][1] for s in receiver.stored()][3:], ["E", "before", "after"])
+        run = json.loads(receiver.get("/viewer/api/services?serial=0")[2])["services"][0]
+        self.assertEqual((run["stage"], run["after"]["stage"]), ("before", "after"))
+
         self.assertEqual(receiver.get("/health", authorization=None)[::2], (200, b"OK\n"))
         receiver.stop()
         with open(receiver.log) as log:
             lines = log.read().splitlines()
-        self.assertEqual(len(lines), 10)  # one a request, with no query: no personal data; no health check
+        self.assertEqual(len(lines), 28)  # one a request, with no query: no personal data; no health check
         self.assertRegex(lines[0], r"\d\d\.\d{3}Z 127\.0\.0\.1 POST /connect/lorvask\.php 200 2 [\d.]+ms$")
 
     def test_the_metrics_page_counts_what_the_receiver_did(self):
@@ -135,7 +144,7 @@ class Receiving(unittest.TestCase):
             **{f'report_receiver_connections_cut_total{{reason="{r}"}}': 3 * (r == "idle")
                for r in ("deadline", "idle", "connection_cap", "request_budget", "body_cap")},
             "report_receiver_store_errors_total": 0,
-            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="2"}': 1})
+            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="3"}': 1})
         self.assertTrue(0 < metrics["report_receiver_commit_seconds_sum"] < 3)
 
 
@@ -161,6 +170,17 @@ class Refusing(unittest.TestCase):
             *[(post, bad, {}, 400) for bad in ("", "=", items[:-1], items + [("x", "1")], items[1:],
                                                items[:2] + [items[3], items[2]] + items[4:], query + "%G1")],
             (post, query, {"origin": "http://evil.example"}, 403),
+            # A run's header: its three fields once each, in any order, a known stage, a lower-case
+            # UUID and a time in UTC that exists, to the nanosecond.
+            (post, query, {"veltora_service": tag("after", "2028-02-29T23:59:59.123456789Z", 2)}, 200),
+            (post, query, {"veltora_service": f"made=2026-12-07T10:00:00Z;stage=interrupted;id={tag()[3:39]}"}, 200),
+            *[(post, query, {"veltora_service": bad}, 400) for bad in (
+                tag()[:-27], tag() + "; x=1", tag() + ";", tag().replace("; ", " "), tag("during"), tag("Before"),
+                tag() + "; stage=before", tag(run=tag()[3:39].upper()), tag(run="{%s}" % tag()[3:39]),
+                tag(run=tag()[3:38]), tag(run=tag()[3:39] + "0"), tag(run="g" + tag()[4:39]),
+                *[tag(made=m) for m in ("2026-12-07T10:00:00+00:00", "2026-12-07T10:00:00z", "2026-12-07 10:00:00Z",
+                                        "2026-02-29T10:00:00Z", "2026-12-07T24:00:00Z", "2026-12-07T10:00:00.Z",
+                                        "2026-12-07T10:00:00.1234567891Z", "2026-12-07T10:00Z")])],
             *[(get, target, {"authorization": bad}, 401) for target in ("/reports", "/metrics") for bad in (
                 None, f"Bearer wrong-{token}", f"Bearer {token[:-1]}", f"Bearer x{token[1:]}")],
             (get, "/metrics", {"host": f"evil.example:{port}"}, 421),
@@ -192,7 +212,7 @@ class Refusing(unittest.TestCase):
                                  ("no-store", "nosniff"), row)
             if status == 401:
                 self.assertEqual(headers["www-authenticate"], "Bearer")
-        self.assertEqual([s[2][1][1] for s in receiver.stored()], ["Joïo Z", "Bia", "Ana"])
+        self.assertEqual([s[2][1][1] for s in receiver.stored()], ["Joïo Z", "Bia", "Ana", "Ana", "Ana"])
         for name in ("reports.sqlite3", "reports.sqlite3-wal", "reports.sqlite3-shm"):
             self.assertEqual(os.stat(os.path.join(receiver.dir, name)).st_mode & 0o777, 0o600, name)
 
@@ -382,7 +402,11 @@ class Enduring(unittest.TestCase):
                              [500, 503])
             STORE.ctl("start")
             self.assertEqual([other.post(report_items("after"))[0] for other in pair], [200, 200])
-            self.assertEqual([s[2][1][1] for s in pair[0].stored()], ["after", "after"])
+            # A run's report through both at once, 4 times each: stored once.
+            with ThreadPoolExecutor(8) as pool:
+                answers = pool.map(lambda n: pair[n % 2].post(report_items("run"), veltora_service=tag())[0], range(8))
+            self.assertEqual(list(answers), [200] * 8)
+            self.assertEqual([s[2][1][1] for s in pair[0].stored()], ["after", "after", "run"])
             # Its database's server processes hung: the health check gives up after its second.
             self.assertEqual(pair[1].get("/health")[0], 200)
             backends = [int(pid) for (pid,) in STORE.rows(database, "SELECT pid FROM pg_stat_activity"

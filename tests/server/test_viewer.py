@@ -10,7 +10,8 @@ import time
 import unittest
 import urllib.parse
 
-from receiver_fixture import FORM, Receiver, old_database, report_items, report_keys, request
+from receiver_fixture import (FORM, STORE, Receiver, exchange, old_database, post_request, report_items,
+                              report_keys, request, tag)
 
 EVENTS = [k for k in report_keys() if k.startswith("drive_event_")]
 HOSTILE = "<script>alert(1)</script><img src=x onerror=alert(2)>"
@@ -54,6 +55,42 @@ class Pairing(unittest.TestCase):
             services = api(receiver, f"services?serial={serial}")["services"]
             self.assertEqual([(s["id"], s["after"] and s["after"]["id"]) for s in services],
                              expected, serial)
+
+    # Runs that name themselves: (serial, minutes from the first report, sender, drive event
+    # count, run, stage, seconds it was made before it came), posted in this order as reports 1, 2, ...
+    NAMED = [("RUNS00000001", 0, "127.0.0.1", 5, 1, "before", 60), ("RUNS00000001", 120, "127.0.0.2", 0, 1, "after", 60.001),
+             ("RUNS00000002", 120, "127.0.0.1", 0, 2, "before", 0),  # its drive log empty; the run stopped
+             ("RUNS00000002", 125, "127.0.0.1", 0, 3, "before", 0), ("RUNS00000002", 126, "127.0.0.1", 0, 3, "after", 0),
+             ("RUNS00000003", 126, "127.0.0.1", 4, 4, "before", 0), ("RUNS00000003", 127, "127.0.0.1", 4, 4, "interrupted", 0),
+             ("RUNS00000004", 127, "127.0.0.1", 3, 5, "before", 0), ("RUNS00000004", 128, "127.0.0.1", 0, None, None, 0),
+             ("RUNS00000005", 128, "127.0.0.1", 3, None, None, 0), ("RUNS00000005", 129, "127.0.0.1", 0, 6, "after", 0)]
+    # Each chair's services, newest first, as (first id, its stage, after id or None).
+    NAMED_EXPECTED = {"RUNS00000001": [(1, "before", 2)],  # two hours apart, from two senders
+                      "RUNS00000002": [(4, "before", 5), (3, "before", None)],  # a retry
+                      "RUNS00000003": [(6, "before", 7)],
+                      "RUNS00000004": [(9, None, None), (8, "before", None)],  # named and unnamed never pair
+                      "RUNS00000005": [(11, "after", None), (10, None, None)]}
+
+    def test_runs_that_name_themselves_pair_by_their_id_alone(self):
+        receiver = Receiver()
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        at, iso = 0, "'%Y-%m-%dT%H:%M:%fZ'"
+        for serial, minutes, sender, events, run, stage, early in self.NAMED:
+            back = f"'-{minutes - at} minutes'"
+            STORE.rows(receiver.database, f"UPDATE reports SET received = strftime({iso}, received, {back}),"
+                       f" made = strftime({iso}, made, {back}); UPDATE report_facts SET received ="
+                       f" strftime({iso}, received, {back})")
+            at, header = minutes, {"veltora_service": tag(stage, run=run)} if run else {}
+            self.assertEqual(exchange(receiver.port, post_request(chair_report(serial, events), **header), sender)[0], 200)
+            STORE.rows(receiver.database, f"UPDATE reports SET made = strftime({iso}, received, '-{early} seconds')"
+                       " WHERE id = (SELECT MAX(id) FROM reports) AND made IS NOT NULL")
+        for serial, expected in self.NAMED_EXPECTED.items():
+            services = api(receiver, f"services?serial={serial}")["services"]
+            self.assertEqual([(s["id"], s["stage"], s["after"] and s["after"]["id"]) for s in services],
+                             expected, serial)
+        # Made over a minute before it came, the report says so; a minute is no news.
+        service = api(receiver, "service?id=2")
+        self.assertEqual((service["before"]["made"], service["after"]["made"] is not None), (None, True))
 
 
 def post_chairs(receiver):
@@ -185,6 +222,13 @@ class InABrowser(unittest.TestCase):
         for events in (high, {}):
             receiver.post(chair_report("LONG00000004", 0, "Maria" + "a" * 1995, cnpj="12.ABC.345/01DE-35", **events))
         receiver.post(chair_report("BIDI00000005", 2, "\u202eexe.ogima José"))
+        # One chair's runs: completed (its after made two hours before it came), interrupted, only
+        # a before, only an after.
+        for run, stage, events, values in ((11, "before", 4, {}), (11, "after", 0, {"drive_param_0x0F": "-5"}),
+                                           (12, "before", 4, {}), (12, "interrupted", 4, {"drive_param_0x0F": "-5"}),
+                                           (13, "before", 4, {}), (14, "after", 0, {})):
+            made = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(time.time() - 7200 * (run == 11 and events == 0)))
+            receiver.post(chair_report("ESTA00000006", events, **values), veltora_service=tag(stage, made, run))
         if walkthrough:
             env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
             for _ in range(2):
@@ -194,6 +238,7 @@ class InABrowser(unittest.TestCase):
         env = dict(os.environ, VIEWER_URL=f"http://127.0.0.1:{receiver.port}",
                    VIEWER_TOKEN=receiver.token, VIEWER_HOSTILE_SERIAL="ABD777000003",
                    VIEWER_LONG_SERIAL="LONG00000004", VIEWER_BIDI_SERIAL="BIDI00000005",
+                   VIEWER_STATES_SERIAL="ESTA00000006",
                    VIEWER_SERIAL="VZMD24123456" if walkthrough else "ABC123000001")
         if "VIEWER_SCREENSHOTS" in env:
             env["VIEWER_SCREENSHOTS"] = os.path.abspath(env["VIEWER_SCREENSHOTS"])

@@ -39,6 +39,20 @@ function when(iso) {
   return Number.isNaN(time.getTime()) ? iso : timeFormat.format(time);
 }
 
+// A report's time; with when the tool made it, when that was over a minute before it came.
+function times(head) {
+  return head.made ? `feito em ${when(head.made)} / recebido em ${when(head.received)}` : when(head.received);
+}
+
+const closes = (head) => head.stage === 'after' || head.stage === 'interrupted';
+
+// What a service's reports tell of it. A lone report naming no run may be either of a run's.
+function state(first, after) {
+  if (after) return after.stage === 'interrupted' ? 'Interrompido' : 'Concluído';
+  if (closes(first)) return 'Só o relatório depois';
+  return first.stage === 'before' ? 'Só o relatório antes' : 'Relatório avulso';
+}
+
 function show(id) {
   for (const section of document.querySelectorAll('main > section')) section.hidden = section.id !== id;
   $('#sair').hidden = id === 'entrar';
@@ -147,7 +161,7 @@ async function chairView(serial, params) {
       cell(row, service.client);
       cell(row, motorizations(service));
       cell(row, service.drive_events, 'numero');
-      cell(row, service.after ? 'Serviço concluído' : 'Relatório avulso');
+      cell(row, state(service, service.after));
     });
     servicePages.set(cursor, page.next);
     show('cadeira');
@@ -165,11 +179,14 @@ async function serviceView(id) {
     const section = $('#servico');
     $('.voltar', section).href = chairHref(service.serial);
     $('.quando', section).textContent = when(service.before.received);
+    const { before, after } = service;
+    const report = (head) => (head ? `nº ${head.id}, ${times(head)}` : '—');
     const facts = [
-      ['Cadeira', service.serial], ['Cliente', service.before.customer],
-      ['CPF/CNPJ', service.before.taxpayer], ['Enviado de', service.before.client],
-      ['Relatório antes', `nº ${service.before.id}, ${when(service.before.received)}`],
-      ['Relatório depois', service.after ? `nº ${service.after.id}, ${when(service.after.received)}` : '—'],
+      ['Cadeira', service.serial], ['Cliente', before.customer],
+      ['CPF/CNPJ', before.taxpayer], ['Enviado de', before.client],
+      ['Situação', state(before, after)],
+      ['Relatório antes', report(!closes(before) && before)],
+      ['Relatório depois', report(after || (closes(before) && before))],
     ];
     $('.resumo', section).replaceChildren(...facts.flatMap(([term, value]) => {
       const dt = document.createElement('dt');
@@ -178,7 +195,7 @@ async function serviceView(id) {
       dd.append(visible(value));
       return [dt, dd];
     }));
-    $('.avulso', section).hidden = Boolean(service.after);
+    $('.avulso', section).hidden = Boolean(after || before.stage);
     $('.mudancas', section).hidden = !service.after;
     let heading = '';
     fill(section, changes, (row, change) => {

@@ -6,7 +6,7 @@ import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const { VIEWER_URL: base, VIEWER_TOKEN: token, VIEWER_SERIAL: serial, VIEWER_HOSTILE_SERIAL: hostile,
-  VIEWER_LONG_SERIAL: long, VIEWER_BIDI_SERIAL: bidi } = process.env;
+  VIEWER_LONG_SERIAL: long, VIEWER_BIDI_SERIAL: bidi, VIEWER_STATES_SERIAL: states } = process.env;
 const shot = (page, name, options = {}) => process.env.VIEWER_SCREENSHOTS
   && page.screenshot({ path: path.join(process.env.VIEWER_SCREENSHOTS, name), ...options });
 
@@ -100,7 +100,7 @@ try {
     page.click(`#cadeiras tbody a[href="#cadeira/${encodeURIComponent(serial)}"]`)]);
   assert.equal(await page.$eval('#cadeira .serial', (element) => element.textContent), serial);
   const situations = await texts('#cadeira tbody tr td:last-child');
-  assert.ok(situations.length >= 2 && situations.includes('Serviço concluído'), situations.join());
+  assert.ok(situations.length >= 2 && situations.includes('Concluído'), situations.join());
   await shot(page, 'viewer-chair.png');
 
   // The first service shows its changed parameters and the event chart.
@@ -139,6 +139,25 @@ try {
   assert.deepEqual(labels, [[true, true, '0x22', '255'], [true, true, '0x33', '99.999,255']]);
   const end = await page.$eval('#servico .graficos', (charts) => charts.getBoundingClientRect().bottom + scrollY);
   await shot(page, 'viewer-service-long.png', { clip: { x: 0, y: 0, width: 1280, height: end + 16 } });
+
+  // Each run says how it ended, and a report made over a minute before it came shows both times.
+  await page.goto(`${base}/viewer/#cadeira/${states}`);
+  await page.waitForSelector('#cadeira:not([hidden]) tbody tr');
+  const ended = ['Só o relatório depois', 'Só o relatório antes', 'Interrompido', 'Concluído'];
+  assert.deepEqual(await texts('#cadeira tbody td:last-child'), ended);
+  const made = /^nº \d+, feito em \d.+ \/ recebido em \d/, one = /^nº \d+, \d/;
+  for (const [row, name, before, after, changes] of [[3, 'concluido', one, made, true],
+    [2, 'interrompido', one, one, true], [1, 'so-antes', one, /^—$/, false], [0, 'so-depois', /^—$/, one, false]]) {
+    await page.goto(`${base}/viewer/#cadeira/${states}`);
+    await page.waitForSelector('#cadeira:not([hidden]) tbody tr');
+    await Promise.all([page.waitForSelector('#servico:not([hidden])'),
+      page.$$eval('#cadeira tbody a', (links, row) => links[row].click(), row)]);
+    const facts = await texts('#servico .resumo dd');
+    assert.deepEqual([facts[4], before.test(facts[5]), after.test(facts[6]), await page.$eval('#servico .mudancas',
+      (shown) => !shown.hidden && shown.querySelectorAll('tbody tr').length > 0)],
+    [ended[row], true, true, changes], facts.join(' | '));
+    await shot(page, `viewer-${name}.png`);
+  }
 
   // A request that fails says so in place of the page.
   await page.goto(`${base}/viewer/#servico/999999999`);
