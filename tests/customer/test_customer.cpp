@@ -179,6 +179,7 @@ private slots:
         row("bad e-mail", "Pessoa Fisica", 1, "ana@loja", false);
         row("bad phone", "Pessoa Fisica", 2, "(21) 12345678", false);
         row("bad CEP", "Pessoa Fisica", 5, "00100-000", false);
+        row("short CEP", "Pessoa Fisica", 5, "20040-00", false);
     }
 
     void stored_form() {

@@ -1,6 +1,8 @@
 """The report receiver as a maker runs it, over real sockets, on an SQLite file or (with
 RECEIVER_STORE=postgresql, for the cases that depend on the store) a PostgreSQL server of its own."""
 import contextlib
+import hashlib
+import hmac
 import json
 import os
 import re
@@ -22,7 +24,7 @@ from receiver_fixture import (FORM, RECEIVER, REPORT_PATH, STORE, Receiver, corr
 # characters at those bounds, NUL and a character ending the value.
 HOSTILE = ("José \"da\" Silva\\ + & = % # <script>\x01\x1f\n\x00\udcc0\udcaf\udced\udca0\udc80\udcff"
            "\udce0\udc80\udcaf\udce0\udc9f\udcbf\u0800\udcf0\udc8f\udcbf\udcbf\U00010000\udcf4\udc90\udc80\udc80"
-           "\U0010ffff\udce2\udc82.😀")
+           "\U0010ffff\udce2\udc82.\udcf5\udc80\udc80\udc80\udce2\udc82\udcc0😀")
 # Each byte that is not UTF-8, and NUL, is stored and listed as U+FFFD.
 AS_STORED = re.sub("[\x00\udc80-\udcff]", "\ufffd", HOSTILE)
 
@@ -330,7 +332,8 @@ class Refusing(unittest.TestCase):
     def test_settings_are_checked_at_start_and_a_trusted_proxy_names_the_client(self):
         running = Receiver()
         self.addCleanup(running.stop)
-        for args, kw, blamed in ((["--port", "0"], {}, "--port"), (["--verbose"], {}, "--verbose"),
+        for args, kw, blamed in ((["--port", "0"], {}, "--port"), (["--port", "65536"], {}, "--port"),
+                                 (["--deadline", "0"], {}, "--deadline"), (["--verbose"], {}, "--verbose"),
                                  ([], {"token_mode": 0o640}, "--token-file: the token file /"),
                                  ([], {"token": "fifteen-chars.."}, "--token-file: the token in /"),
                                  (["--database", "postgresql://postgres@127.0.0.1:1/none"], {}, "--database"),
@@ -344,6 +347,10 @@ class Refusing(unittest.TestCase):
         self.assertEqual(receiver.send(request(
             "POST", "/viewer/entrar", b"token=", host="127.0.0.1", origin="http://127.0.0.1",
             content_type=FORM, content_length=6))[1].get("location"), "/viewer/?recusado")
+        keyless = f"{int(time.time()) + 60}.{'0' * 32}"  # nor does a seal made without a key
+        keyless += "." + hmac.new(b"", keyless.encode(), hashlib.sha256).hexdigest()
+        self.assertEqual(receiver.get("/viewer/api/chairs", authorization=None,
+                                      cookie=f"veltora_sessao={keyless}")[0], 401)
         # The proxy's own entry, the last, names the client (an empty one: the proxy); each report
         # goes to a receiver started anew on the same database.
         for forwarded in ("1.1.1.1, 2.2.2.2, 10.9 9.9", "1.2.3.4, "):

@@ -37,13 +37,17 @@ class Pairing(unittest.TestCase):
                ("LATE00000002", 0, "A", 4), ("LATE00000002", 11, "A", 0),
                ("STOP00000003", 0, "A", 6), ("STOP00000003", 5, "A", 6), ("STOP00000003", 6, "A", 0),
                ("SEND00000004", 0, "A", 2), ("SEND00000004", 1, "B", 0),
-               ("ZERO00000005", 0, "A", 0), ("ZERO00000005", 1, "A", 0), ("ZERO00000005", 2, "A", 0)]
+               ("ZERO00000005", 0, "A", 0), ("ZERO00000005", 1, "A", 0), ("ZERO00000005", 2, "A", 0),
+               ("EDGE00000006", 0, "A", 3), ("EDGE00000006", 10, "A", 0),
+               ("BACK00000007", 5, "A", 3), ("BACK00000007", 4, "A", 0)]
     # Each chair's services, newest first, as (before id, after id or None).
     EXPECTED = {"PAIR00000001": [(3, 4), (1, 2)],       # two runs on one day
                 "LATE00000002": [(6, None), (5, None)],  # the after came too late
                 "STOP00000003": [(8, 9), (7, None)],     # a stopped run, then a whole one
                 "SEND00000004": [(11, None), (10, None)],  # another sender
-                "ZERO00000005": [(14, None), (12, 13)]}  # an after never starts a service
+                "ZERO00000005": [(14, None), (12, 13)],  # an after never starts a service
+                "EDGE00000006": [(15, 16)],              # at the tenth minute still
+                "BACK00000007": [(18, None), (17, None)]}  # received before the one it follows
 
     def test_reports_pair_into_services_when_upgraded(self):
         folder = tempfile.mkdtemp(prefix="viewer-")
@@ -131,7 +135,7 @@ class Reading(unittest.TestCase):
                          [("ABC123000001", "José da Silva-Souza", "529.982.247-25", "KRS", 2),
                           ("ABD777000003", HOSTILE, "529.982.247-25", "KRS", 1),
                           ("XYZ999000002", "Oficina Ávila Ltda", "12.ABC.345/01DE-35", "KRS", 1)])
-        for bad, expected in (("chairs?limit=0", 400), ("chairs?before=x", 400), ("service?id=0", 400),
+        for bad, expected in (("chairs?limit=0", 400), ("chairs?limit=500", 200), ("chairs?before=x", 400), ("service?id=0", 400),
                               ("service?id=1&limit=501", 400), (f"service?id={self.ids[-1] + 1}", 404)):
             self.assertEqual(self.receiver.get("/viewer/api/" + bad)[0], expected, bad)
 
@@ -185,10 +189,12 @@ class Reading(unittest.TestCase):
         key = hmac.new(token.encode(), b"veltora viewer session 1", hashlib.sha256).digest()
         expired = f"{int(time.time()) - 1}.{value.split('.')[1]}"
         expired += "." + hmac.new(key, expired.encode(), hashlib.sha256).hexdigest()
+        beyond = f"{int(time.time()) + 43260}.{value.split('.')[1]}"  # past the longest a session lasts
+        beyond += "." + hmac.new(key, beyond.encode(), hashlib.sha256).hexdigest()
         cases = [({"cookie": value, "origin": None}, 200), ({"origin": None}, 401),
                  ({"cookie": value, "others": "lang=pt; "}, 200),
                  *[({"cookie": bad}, 401) for bad in (value[:-64], value[:-1], value + "0")],
-                 ({"cookie": value[:-1] + "01"[value[-1] == "0"]}, 401), ({"cookie": expired}, 401),
+                 ({"cookie": value[:-1] + "01"[value[-1] == "0"]}, 401), ({"cookie": expired}, 401), ({"cookie": beyond}, 401),
                  ({"cookie": value, "origin": "http://evil.example"}, 403),
                  ({"cookie": value, "host": "evil.example"}, 421)]
         for headers, expected in cases:
