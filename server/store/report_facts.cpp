@@ -1,9 +1,9 @@
 #include "server/store/report_facts.h"
 
-#include "server/report/report_keys.h"
-#include "server/report/utc_time.h"
-#include "server/report/utf8_text.h"
+#include "server/store/report_keys.h"
 #include "server/store/text_keys.h"
+#include "server/text/utc_time.h"
+#include "server/text/utf8_text.h"
 
 #include <algorithm>
 #include <cctype>

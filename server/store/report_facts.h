@@ -1,8 +1,8 @@
 #pragma once
 
-#include "server/report/form_decoding.h"
-#include "server/report/service_header.h"
 #include "server/store/sql_connection.h"
+#include "server/text/form_decoding.h"
+#include "server/text/service_header.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "server/report/form_decoding.h"
-#include "server/report/service_header.h"
 #include "server/store/service_history.h"
 #include "server/store/store_statistics.h"
+#include "server/text/form_decoding.h"
+#include "server/text/service_header.h"
 
 #include <chrono>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "server/http/http_server.h"
-#include "server/report/form_decoding.h"
+#include "server/text/form_decoding.h"
 #include "server/viewer/session.h"
 
 #include <string>

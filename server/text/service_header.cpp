@@ -1,6 +1,6 @@
-#include "server/report/service_header.h"
+#include "server/text/service_header.h"
 
-#include "server/report/utc_time.h"
+#include "server/text/utc_time.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "server/report/form_decoding.h"
+#include "server/text/form_decoding.h"
 
 #include <cstdlib>
 
@@ -59,15 +59,6 @@ int decode_form(std::string_view text, FormItems &items) {
     items.insert(items.end(), std::make_move_iterator(decoded.begin()),
                  std::make_move_iterator(decoded.end()));
     return 0;
-}
-
-bool target_query(std::string_view target, std::string_view &query) {
-    const std::size_t mark = target.find('?');
-    if (mark == std::string_view::npos)
-        return false;
-    query = target.substr(mark + 1);
-    query = query.substr(0, query.find('#'));
-    return true;
 }
 
 std::string form_value(const FormItems &items, std::string_view name) {

@@ -18,10 +18,6 @@ constexpr int form_bad_escape = -1;
 // appended, or form_bad_escape (items untouched) when a '%' is not followed by two hex digits.
 int decode_form(std::string_view text, FormItems &items);
 
-// The query of a raw request target: the text after the first '?' up to any '#'. False when the
-// target has no '?'.
-bool target_query(std::string_view target, std::string_view &query);
-
 // The value of the first item called name, or "" when there is none.
 std::string form_value(const FormItems &items, std::string_view name);
 
