@@ -1,9 +1,9 @@
-#include "server/http/report_receiver.h"
+#include "server/receiver/report_receiver.h"
 
-#include "server/http/health_check.h"
 #include "server/http/read_access.h"
-#include "server/http/receiver_metrics.h"
 #include "server/metrics/exposition.h"
+#include "server/receiver/health_check.h"
+#include "server/receiver/receiver_metrics.h"
 #include "server/store/report_keys.h"
 #include "server/store/report_store.h"
 #include "server/text/form_decoding.h"
