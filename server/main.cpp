@@ -1,4 +1,4 @@
-#include "server/http/read_access.h"
+#include "server/access/read_access.h"
 #include "server/receiver/report_receiver.h"
 #include "server/receiver_options.h"
 #include "server/store/report_store.h"

@@ -1,6 +1,6 @@
 #include "server/receiver/report_receiver.h"
 
-#include "server/http/read_access.h"
+#include "server/access/read_access.h"
 #include "server/metrics/exposition.h"
 #include "server/receiver/health_check.h"
 #include "server/receiver/receiver_metrics.h"

@@ -1,6 +1,6 @@
 #include "server/viewer/viewer.h"
 
-#include "server/http/read_access.h"
+#include "server/access/read_access.h"
 #include "server/store/report_store.h"
 #include "server/viewer/service_export.h"
 #include "server/viewer/viewer_assets.h"

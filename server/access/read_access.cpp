@@ -1,4 +1,6 @@
-#include "server/http/read_access.h"
+#include "server/access/read_access.h"
+
+#include <openssl/crypto.h>
 
 #include <algorithm>
 #include <cctype>
@@ -27,12 +29,8 @@ std::string host_name(const std::string &host) {
 
 // Compares in time that depends on the lengths only, so the token cannot be guessed byte by byte.
 bool same_secret(const std::string &given, const std::string &expected) {
-    if (given.size() != expected.size())
-        return false;
-    unsigned char difference = 0;
-    for (std::size_t i = 0; i < given.size(); ++i)
-        difference |= static_cast<unsigned char>(given[i] ^ expected[i]);
-    return difference == 0;
+    return given.size() == expected.size() &&
+           CRYPTO_memcmp(given.data(), expected.data(), given.size()) == 0;
 }
 
 void refuse(HttpResponse &response, int status, const char *text) {
