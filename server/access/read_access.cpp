@@ -33,11 +33,6 @@ bool same_secret(const std::string &given, const std::string &expected) {
            CRYPTO_memcmp(given.data(), expected.data(), given.size()) == 0;
 }
 
-void refuse(HttpResponse &response, int status, const char *text) {
-    response.status = status;
-    response.body = text;
-}
-
 } // namespace
 
 ReadAccess::ReadAccess(std::string token, std::vector<std::string> names)
@@ -65,18 +60,18 @@ bool ReadAccess::token_matches(const std::string &given) const {
 
 int ReadAccess::check(const HttpRequest &request, HttpResponse &response) const {
     if (!own_host(request)) {
-        refuse(response, 421, "ERROR: unknown host\n");
+        answer(response, 421, "ERROR: unknown host\n");
         return access_refused;
     }
     if (!own_origin(request)) {
-        refuse(response, 403, "ERROR: foreign origin\n");
+        answer(response, 403, "ERROR: foreign origin\n");
         return access_refused;
     }
     const std::string authorization = request.header("Authorization");
     const std::string scheme = "Bearer ";
     if (authorization.compare(0, scheme.size(), scheme) != 0 ||
         !token_matches(authorization.substr(scheme.size()))) {
-        refuse(response, 401, "ERROR: a valid token is needed\n");
+        answer(response, 401, "ERROR: a valid token is needed\n");
         response.headers.emplace_back("WWW-Authenticate", "Bearer");
         return access_refused;
     }

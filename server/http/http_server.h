@@ -50,6 +50,13 @@ struct HttpResponse {
     bool access_logged = true;
 };
 
+// Sets response to status with text as a plain-text body, whatever an earlier step had set.
+inline void answer(HttpResponse &response, int status, const char *text) {
+    response.status = status;
+    response.content_type = "text/plain; charset=utf-8";
+    response.body = text;
+}
+
 using HttpHandler = std::function<void(const HttpRequest &, HttpResponse &)>;
 
 constexpr int http_start_failed = -1;

@@ -20,11 +20,6 @@ namespace {
 constexpr const char *report_path = "/connect/lorvask.php";
 constexpr int largest_page = 100; // a page of whole reports stays a few hundred KiB
 
-void answer(HttpResponse &response, int status, const char *text) {
-    response.status = status;
-    response.body = text;
-}
-
 // False, with the answer 405 set, when the request's method is not method.
 bool method_is(const char *method, const HttpRequest &request, HttpResponse &response) {
     if (request.method == method)

@@ -19,12 +19,6 @@ const char *const page_policy =
     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self';"
     " connect-src 'self'; form-action 'self'; frame-ancestors 'none'; base-uri 'none'";
 
-void answer(HttpResponse &response, int status, const char *text) {
-    response.status = status;
-    response.content_type = "text/plain; charset=utf-8";
-    response.body = text;
-}
-
 void unreadable(HttpResponse &response, std::string cause) {
     answer(response, 500, "ERROR: not readable\n");
     response.cause = std::move(cause);
