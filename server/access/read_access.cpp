@@ -61,11 +61,11 @@ bool ReadAccess::token_matches(const std::string &given) const {
 int ReadAccess::check(const HttpRequest &request, HttpResponse &response) const {
     if (!own_host(request)) {
         answer(response, 421, "ERROR: unknown host\n");
-        return access_refused;
+        return receiver_failed;
     }
     if (!own_origin(request)) {
         answer(response, 403, "ERROR: foreign origin\n");
-        return access_refused;
+        return receiver_failed;
     }
     const std::string authorization = request.header("Authorization");
     const std::string scheme = "Bearer ";
@@ -73,7 +73,7 @@ int ReadAccess::check(const HttpRequest &request, HttpResponse &response) const 
         !token_matches(authorization.substr(scheme.size()))) {
         answer(response, 401, "ERROR: a valid token is needed\n");
         response.headers.emplace_back("WWW-Authenticate", "Bearer");
-        return access_refused;
+        return receiver_failed;
     }
     return 0;
 }
@@ -82,11 +82,11 @@ int load_token(const std::string &file, std::string &token, std::string &error) 
     struct stat status {};
     if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
         error = "cannot read the token file " + file;
-        return access_refused;
+        return receiver_failed;
     }
     if ((status.st_mode & 077) != 0) {
         error = "the token file " + file + " must be readable by its owner only (chmod 600)";
-        return access_refused;
+        return receiver_failed;
     }
     std::ifstream in(file);
     std::stringstream text;
@@ -96,7 +96,7 @@ int load_token(const std::string &file, std::string &token, std::string &error) 
         read.pop_back();
     if (!in || read.size() < shortest_token || read.find_first_of(" \t\r\n") != std::string::npos) {
         error = "the token in " + file + " must be one word of at least 16 characters";
-        return access_refused;
+        return receiver_failed;
     }
     token = read;
     return 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/http/server_counters.h"
+#include "server/text/failure.h"
 
 #include <chrono>
 #include <cstddef>
@@ -59,8 +60,6 @@ inline void answer(HttpResponse &response, int status, const char *text) {
 
 using HttpHandler = std::function<void(const HttpRequest &, HttpResponse &)>;
 
-constexpr int http_start_failed = -1;
-
 // An event-driven HTTP/1.1 server: a few threads each poll many connections; requests on one
 // connection are answered in order. Every answer carries "Cache-Control: no-store" and
 // "X-Content-Type-Options: nosniff". One line per request goes to the access log, if any; each
@@ -76,7 +75,7 @@ public:
     HttpServer &operator=(const HttpServer &) = delete;
 
     // Listens on address (IPv4 or IPv6, numeric) and port (0: any free port) and serves.
-    // The port, or http_start_failed.
+    // The port, or receiver_failed.
     int start(const std::string &address, int port);
 
     // Closes every connection and stops serving. Safe to call more than once.

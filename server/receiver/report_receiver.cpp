@@ -138,7 +138,7 @@ ReportReceiver::~ReportReceiver() {
 
 int ReportReceiver::start(const std::string &address, int port) {
     const int bound = impl_->server.start(address, port);
-    return bound < 0 ? receiver_start_failed : bound;
+    return bound < 0 ? receiver_failed : bound;
 }
 
 void ReportReceiver::stop() {

@@ -51,9 +51,9 @@ int decode_form(std::string_view text, FormItems &items) {
         const std::size_t equals = piece.find('=');
         FormItem item;
         if (!decode_part(piece.substr(0, equals), item.first))
-            return form_bad_escape;
+            return receiver_failed;
         if (equals != std::string_view::npos && !decode_part(piece.substr(equals + 1), item.second))
-            return form_bad_escape;
+            return receiver_failed;
         decoded.push_back(std::move(item));
     }
     items.insert(items.end(), std::make_move_iterator(decoded.begin()),

@@ -142,7 +142,7 @@ int Viewer::allow(const HttpRequest &request, HttpResponse &response) const {
         return access_.check(request, response);
     if (!access_.own_origin(request)) {
         answer(response, 403, "ERROR: foreign origin\n");
-        return access_refused;
+        return receiver_failed;
     }
     return 0;
 }
