@@ -2,7 +2,7 @@
 // receiver, on a display or offscreen on machines without one: fills the customer form, connects,
 // picks a motorization, runs the service, prints every step and what the receiver stored, and saves
 // a screenshot. Exits 0 only when the whole service succeeded.
-#include "modal_answerer.h"
+#include "app/modal_answerer.h"
 #include "report/report_request.h"
 #include "ui/veltora_motor.h"
 

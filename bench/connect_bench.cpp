@@ -2,9 +2,9 @@
 // receiver in this process) with the protocol's real waits against a simulated chair that answers
 // at once, each compared with the sum of the waits the link asked for, and the service's jobs one
 // by one; and the longest stall of the GUI thread's event loop (a 1 ms timer probe) through both.
+#include "app/modal_answerer.h"
 #include "link/msleep.h"
 #include "local_receiver.h"
-#include "modal_answerer.h"
 #include "sim/sim_chair.h"
 #include "test_access.h"
 #include "typing.h"

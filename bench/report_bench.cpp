@@ -4,7 +4,7 @@
 #include "chair/device_data.h"
 #include "report/report_items.h"
 #include "report/report_request.h"
-#include "server/http/report_receiver.h"
+#include "server/receiver/report_receiver.h"
 #include "server/store/report_store.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
-#include "server/http/read_access.h"
-#include "server/http/report_receiver.h"
+#include "server/access/read_access.h"
+#include "server/receiver/report_receiver.h"
 #include "server/receiver_options.h"
 #include "server/store/report_store.h"
 #include "server/store/sqlite/sqlite_backup.h"

@@ -73,23 +73,23 @@ int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &o
         }
         if (!known_option(name, parsed.backup)) {
             error = "unknown option: " + std::string(argv[i]);
-            return options_invalid;
+            return receiver_failed;
         }
         if (!has_value) {
             if (i + 1 >= argc) {
                 error = "missing value for " + name;
-                return options_invalid;
+                return receiver_failed;
             }
             value = argv[++i];
         }
         if (!set_option(parsed, name, value)) {
             error = "bad value for " + name + ": " + value;
-            return options_invalid;
+            return receiver_failed;
         }
     }
     if (parsed.backup && parsed.backup_to.empty() && !parsed.help) {
         error = "backup needs --to FILE";
-        return options_invalid;
+        return receiver_failed;
     }
     options = parsed;
     return 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/text/failure.h"
+
 #include <string>
 #include <vector>
 
@@ -17,11 +19,9 @@ struct ReceiverOptions {
     bool help = false;
 };
 
-constexpr int options_invalid = -1;
-
 // Reads the options of receiver_usage() (each also as --name=value; --name may repeat), or those
 // of the backup command when the first argument is "backup".
-// 0, or options_invalid with error describing the first bad argument.
+// 0, or receiver_failed with error describing the first bad argument.
 int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &options,
                            std::string &error);
 

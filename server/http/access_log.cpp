@@ -1,6 +1,6 @@
 #include "server/http/access_log.h"
 
-#include "server/report/utc_time.h"
+#include "server/text/utc_time.h"
 
 #include <cstdio>
 

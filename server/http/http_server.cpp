@@ -439,7 +439,7 @@ int HttpServer::start(const std::string &address, int port) {
     sockaddr_storage storage;
     if (impl_->daemon != nullptr || port < 0 || port > 65535 ||
         !socket_address(address, port, storage))
-        return http_start_failed;
+        return receiver_failed;
     const HttpLimits &limits = impl_->limits;
     // A connection's memory holds its request's line and headers, and its answer's. Past 32 KiB
     // the library maps it on its own, so that it goes back to the system as the connection ends.
@@ -460,7 +460,7 @@ int HttpServer::start(const std::string &address, int port) {
         1024u, MHD_OPTION_END);
     if (impl_->daemon == nullptr) {
         impl_->errors.flush(); // the library's reason comes before the caller's
-        return http_start_failed;
+        return receiver_failed;
     }
     const MHD_DaemonInfo *bound = MHD_get_daemon_info(impl_->daemon, MHD_DAEMON_INFO_BIND_PORT);
     return bound != nullptr && bound->port != 0 ? bound->port : port;

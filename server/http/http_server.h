@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/http/server_counters.h"
+#include "server/text/failure.h"
 
 #include <chrono>
 #include <cstddef>
@@ -50,9 +51,14 @@ struct HttpResponse {
     bool access_logged = true;
 };
 
-using HttpHandler = std::function<void(const HttpRequest &, HttpResponse &)>;
+// Sets response to status with text as a plain-text body, whatever an earlier step had set.
+inline void answer(HttpResponse &response, int status, const char *text) {
+    response.status = status;
+    response.content_type = "text/plain; charset=utf-8";
+    response.body = text;
+}
 
-constexpr int http_start_failed = -1;
+using HttpHandler = std::function<void(const HttpRequest &, HttpResponse &)>;
 
 // An event-driven HTTP/1.1 server: a few threads each poll many connections; requests on one
 // connection are answered in order. Every answer carries "Cache-Control: no-store" and
@@ -69,7 +75,7 @@ public:
     HttpServer &operator=(const HttpServer &) = delete;
 
     // Listens on address (IPv4 or IPv6, numeric) and port (0: any free port) and serves.
-    // The port, or http_start_failed.
+    // The port, or receiver_failed.
     int start(const std::string &address, int port);
 
     // Closes every connection and stops serving. Safe to call more than once.

@@ -21,10 +21,10 @@ int open_sql_store(const std::string &database, const std::string &where, std::s
         auto writer = std::make_unique<Connection>();
         if (writer->open(database, false) != 0) {
             error = "cannot open " + where + ": " + writer->last_error();
-            return store_open_failed;
+            return receiver_failed;
         }
         if (writers.empty() && upgrade_schema(*writer, error) != 0)
-            return store_open_failed;
+            return receiver_failed;
         writers.push_back(std::move(writer));
     }
     std::unique_ptr<Connection> readers[2];
@@ -32,7 +32,7 @@ int open_sql_store(const std::string &database, const std::string &where, std::s
         reader = std::make_unique<Connection>();
         if (reader->open(database, true) != 0) {
             error = "cannot open " + where + " for reading: " + reader->last_error();
-            return store_open_failed;
+            return receiver_failed;
         }
     }
     store = std::make_unique<SqlReportStore>(std::move(writers), std::move(readers[0]),

@@ -1,9 +1,9 @@
 #include "server/store/report_facts.h"
 
-#include "server/report/report_keys.h"
-#include "server/report/utc_time.h"
-#include "server/report/utf8_text.h"
+#include "server/store/report_keys.h"
 #include "server/store/text_keys.h"
+#include "server/text/utc_time.h"
+#include "server/text/utf8_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -65,7 +65,7 @@ int read_before(SqlConnection &connection, const std::vector<NewReport> &reports
                                &of_run[run]});
     }
     if (connection.run_all(lookups) != 0)
-        return sql_failed;
+        return receiver_failed;
     for (const auto &[key, rows] : found) {
         if (rows.empty())
             continue;
@@ -190,7 +190,7 @@ int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
     std::map<ChairOfSender, Previous> latest;
     RunServices runs;
     if (read_before(connection, reports, facts, latest, runs) != 0)
-        return sql_failed;
+        return receiver_failed;
     // Chairs in the order of their serials: two batches committing at once lock the rows they
     // share in the same order, so neither waits for the other in a cycle.
     std::map<std::string, ChairChange> chairs;
@@ -228,14 +228,14 @@ int backfill_facts(SqlConnection &connection) {
                            " EXISTS (SELECT 1 FROM report_facts f WHERE f.report_id = r.id)"
                            " ORDER BY id LIMIT 1000",
                            {after}, &heads) != 0)
-            return sql_failed;
+            return receiver_failed;
         if (heads.empty())
             return 0;
         params[0] = SqlValue(std::strtoll(heads.front()[0].c_str(), nullptr, 10));
         params[1] = SqlValue(std::strtoll(heads.back()[0].c_str(), nullptr, 10));
         SqlRows rows;
         if (connection.run(items_sql, params, &rows) != 0)
-            return sql_failed;
+            return receiver_failed;
         std::map<long long, FormItems> items;
         for (SqlRow &row : rows)
             items[std::strtoll(row[0].c_str(), nullptr, 10)].emplace_back(std::move(row[1]),
@@ -248,7 +248,7 @@ int backfill_facts(SqlConnection &connection) {
         }
         std::vector<SqlStatement> statements;
         if (add_facts(connection, reports, statements) != 0 || connection.run_all(statements) != 0)
-            return sql_failed;
+            return receiver_failed;
         after = params[1].number;
     }
 }

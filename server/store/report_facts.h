@@ -1,8 +1,8 @@
 #pragma once
 
-#include "server/report/form_decoding.h"
-#include "server/report/service_header.h"
 #include "server/store/sql_connection.h"
+#include "server/text/form_decoding.h"
+#include "server/text/service_header.h"
 
 #include <string>
 #include <vector>
@@ -40,10 +40,10 @@ struct NewReport {
 // changes. A report naming its run joins that run's service, whenever it comes and whoever sends
 // it; one that does not is paired with the report before it, when that is the "before" of the
 // same run by timing. The two kinds never pair with each other. Reads the chairs' latest reports
-// and the runs' services first, in one round trip. 0 or sql_failed.
+// and the runs' services first, in one round trip. 0 or receiver_failed.
 int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
               std::vector<SqlStatement> &statements);
 
 // Records the facts of every report stored before facts were kept, oldest first, so they pair
-// as if they had just arrived. Needs the runs' columns of reports. 0 or sql_failed.
+// as if they had just arrived. Needs the runs' columns of reports. 0 or receiver_failed.
 int backfill_facts(SqlConnection &connection);

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "server/report/form_decoding.h"
-#include "server/report/service_header.h"
 #include "server/store/service_history.h"
 #include "server/store/store_statistics.h"
+#include "server/text/failure.h"
+#include "server/text/form_decoding.h"
+#include "server/text/service_header.h"
 
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
-constexpr int store_open_failed = -1;
 constexpr int store_write_failed = -2;
 constexpr int store_read_failed = -3;
 constexpr long long report_already_stored = 0;
@@ -57,6 +57,6 @@ bool names_postgresql(const std::string &database);
 
 // Opens the store named by database: a PostgreSQL connection string or URI, else an SQLite file
 // (created, with its journal, readable by the owner only). The schema is created or upgraded.
-// 0 or store_open_failed, with error saying why.
+// 0 or receiver_failed, with error saying why.
 int open_report_store(const std::string &database, std::unique_ptr<ReportStore> &store,
                       std::string &error);

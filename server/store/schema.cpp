@@ -113,7 +113,7 @@ int run_script(SqlConnection &connection, const std::string &script) {
         const std::string statement = script.substr(start, end - start);
         if (statement.find_first_not_of(" \n") != std::string::npos &&
             connection.run(statement) != 0)
-            return sql_failed;
+            return receiver_failed;
         start = end + 1;
     }
     return 0;
@@ -123,7 +123,7 @@ int recorded_version(SqlConnection &connection, int &version) {
     SqlRows rows;
     if (connection.run("SELECT COALESCE(MAX(version), 0) FROM schema_version", {}, &rows) != 0 ||
         rows.size() != 1)
-        return sql_failed;
+        return receiver_failed;
     version = std::atoi(rows[0][0].c_str());
     return 0;
 }
@@ -134,7 +134,7 @@ int apply_step(SqlConnection &connection, int version) {
     if (run_script(connection, script) != 0 ||
         (step.fill != nullptr && step.fill(connection) != 0) ||
         connection.run("INSERT INTO schema_version (version) VALUES ($1)", {version}) != 0)
-        return sql_failed;
+        return receiver_failed;
     return 0;
 }
 
@@ -147,7 +147,7 @@ int current_schema_version() {
 int upgrade_schema(SqlConnection &connection, std::string &error) {
     if (connection.begin_write() != 0) {
         error = "cannot lock the database: " + connection.last_error();
-        return sql_failed;
+        return receiver_failed;
     }
     // Under the lock, another receiver starting on the same database waits until the schema is
     // up to date and then finds nothing to do.
@@ -159,25 +159,25 @@ int upgrade_schema(SqlConnection &connection, std::string &error) {
         recorded_version(connection, version) != 0) {
         error = "cannot read the schema version: " + connection.last_error();
         connection.run("ROLLBACK");
-        return sql_failed;
+        return receiver_failed;
     }
     if (version > current_schema_version()) {
         error = "the database has schema version " + std::to_string(version) +
                 ", newer than this receiver's " + std::to_string(current_schema_version());
         connection.run("ROLLBACK");
-        return sql_failed;
+        return receiver_failed;
     }
     for (int next = version + 1; next <= current_schema_version(); ++next) {
         if (apply_step(connection, next) != 0) {
             error = "cannot upgrade to schema version " + std::to_string(next) + ": " +
                     connection.last_error();
             connection.run("ROLLBACK");
-            return sql_failed;
+            return receiver_failed;
         }
     }
     if (connection.run("COMMIT") != 0) {
         error = "cannot commit the schema: " + connection.last_error();
-        return sql_failed;
+        return receiver_failed;
     }
     return 0;
 }

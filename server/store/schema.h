@@ -9,5 +9,5 @@ int current_schema_version();
 
 // Creates the schema, or upgrades an older one step by step, all in one transaction that holds
 // the write lock, so receivers starting together on one database upgrade it once.
-// 0 or sql_failed, with error saying which step failed.
+// 0 or receiver_failed, with error saying which step failed.
 int upgrade_schema(SqlConnection &connection, std::string &error);

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "server/text/failure.h"
+
 #include <chrono>
 #include <string>
 #include <vector>
-
-constexpr int sql_failed = -1;
 
 // A statement parameter: an integer or a text. Placeholders are written $1, $2, ... in both
 // databases' dialects.
@@ -40,26 +40,26 @@ public:
 
     virtual SqlDialect dialect() const = 0;
 
-    // Runs one statement; its rows, if any, are appended to rows when given. 0 or sql_failed.
+    // Runs one statement; its rows, if any, are appended to rows when given. 0 or receiver_failed.
     virtual int run(const std::string &sql, const std::vector<SqlValue> &params = {},
                     SqlRows *rows = nullptr) = 0;
 
     // Runs statements in order, stopping at the first that fails. A database across a network
-    // takes them all before it answers, so they cost one round trip. 0 or sql_failed.
+    // takes them all before it answers, so they cost one round trip. 0 or receiver_failed.
     virtual int run_all(const std::vector<SqlStatement> &statements) {
         for (const SqlStatement &statement : statements) {
             if (run(statement.sql, statement.params, statement.rows) != 0)
-                return sql_failed;
+                return receiver_failed;
         }
         return 0;
     }
 
     // Opens a transaction that holds the write lock from its start, so two writers never
-    // deadlock on an upgrade. 0 or sql_failed.
+    // deadlock on an upgrade. 0 or receiver_failed.
     virtual int begin_write() = 0;
 
     // Runs a trivial read, given up once limit has passed however the database holds it (locked,
-    // stopped, hung). 0 or sql_failed; after a failure the connection may be pinged again.
+    // stopped, hung). 0 or receiver_failed; after a failure the connection may be pinged again.
     virtual int ping(std::chrono::milliseconds limit) = 0;
 
     // The last failure as the database described it, for the operator's log.

@@ -44,7 +44,7 @@ int reserve_ids(SqlConnection &connection, std::size_t count, std::vector<long l
         if (connection.run("SELECT nextval(pg_get_serial_sequence('reports', 'id'))"
                            " FROM generate_series(1, $1)",
                            {static_cast<long long>(count)}, &rows) != 0)
-            return sql_failed;
+            return receiver_failed;
         for (const SqlRow &row : rows)
             ids.push_back(as_number(row[0]));
         std::sort(ids.begin(), ids.end());
@@ -53,11 +53,11 @@ int reserve_ids(SqlConnection &connection, std::size_t count, std::vector<long l
         if (connection.run("SELECT COALESCE(MAX(seq), 0) FROM sqlite_sequence"
                            " WHERE name = 'reports'",
                            {}, &rows) != 0)
-            return sql_failed;
+            return receiver_failed;
         for (long long id = as_number(rows[0][0]) + 1; ids.size() < count; ++id)
             ids.push_back(id);
     }
-    return ids.size() == count ? 0 : sql_failed;
+    return ids.size() == count ? 0 : receiver_failed;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "server/store/text_keys.h"
 
-#include "server/report/utf8_text.h"
+#include "server/text/utf8_text.h"
 
 #include <algorithm>
 #include <cctype>

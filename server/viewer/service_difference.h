@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/report/form_decoding.h"
+#include "server/text/form_decoding.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "server/viewer/service_export.h"
 
-#include "server/report/report_listing.h"
-#include "server/report/utf8_text.h"
+#include "server/text/utf8_text.h"
+#include "server/viewer/report_listing.h"
 
 #include <cstdlib>
 #include <map>

@@ -1,6 +1,6 @@
 #include "server/viewer/viewer.h"
 
-#include "server/http/read_access.h"
+#include "server/access/read_access.h"
 #include "server/store/report_store.h"
 #include "server/viewer/service_export.h"
 #include "server/viewer/viewer_assets.h"
@@ -18,12 +18,6 @@ constexpr long long no_cursor = 1LL << 62;
 const char *const page_policy =
     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self';"
     " connect-src 'self'; form-action 'self'; frame-ancestors 'none'; base-uri 'none'";
-
-void answer(HttpResponse &response, int status, const char *text) {
-    response.status = status;
-    response.content_type = "text/plain; charset=utf-8";
-    response.body = text;
-}
 
 void unreadable(HttpResponse &response, std::string cause) {
     answer(response, 500, "ERROR: not readable\n");
@@ -148,7 +142,7 @@ int Viewer::allow(const HttpRequest &request, HttpResponse &response) const {
         return access_.check(request, response);
     if (!access_.own_origin(request)) {
         answer(response, 403, "ERROR: foreign origin\n");
-        return access_refused;
+        return receiver_failed;
     }
     return 0;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "server/access/session.h"
 #include "server/http/http_server.h"
-#include "server/report/form_decoding.h"
-#include "server/viewer/session.h"
+#include "server/text/form_decoding.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "server/viewer/viewer_json.h"
 
-#include "server/report/json_text.h"
-#include "server/report/utc_time.h"
+#include "server/text/json_text.h"
+#include "server/text/utc_time.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 //   fatal:closing  the same, once the window has closed
 //   hold      stay open until killed
 #include "app/application.h"
-#include "modal_answerer.h"
+#include "app/modal_answerer.h"
 #include "recorded_sleep.h"
 #include "test_access.h"
 

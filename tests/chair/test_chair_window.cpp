@@ -1,5 +1,5 @@
+#include "app/modal_answerer.h"
 #include "local_receiver.h"
-#include "modal_answerer.h"
 #include "progress_log.h"
 #include "recorded_sleep.h"
 #include "scripted_server.h"

@@ -1,5 +1,5 @@
+#include "app/modal_answerer.h"
 #include "local_receiver.h"
-#include "modal_answerer.h"
 #include "progress_log.h"
 #include "report/report_items.h"
 #include "report/report_request.h"

@@ -184,7 +184,8 @@ class Refusing(unittest.TestCase):
                                         "2026-02-29T10:00:00Z", "2026-12-07T24:00:00Z", "2026-12-07T10:00:00.Z",
                                         "2026-12-07T10:00:00.1234567891Z", "2026-12-07T10:00Z")])],
             *[(get, target, {"authorization": bad}, 401) for target in ("/reports", "/metrics") for bad in (
-                None, f"Bearer wrong-{token}", f"Bearer {token[:-1]}", f"Bearer x{token[1:]}")],
+                None, f"Bearer wrong-{token}", f"Bearer {token[:-1]}", f"Bearer x{token[1:]}",
+                f"Bearer {token[:-1]}{'b' if token.endswith('a') else 'a'}")],
             (get, "/metrics", {"host": f"evil.example:{port}"}, 421),
             (raw, request("POST", "/health", host="127.0.0.1", content_length=0), {}, 405),
             *[(get, "/reports", {"origin": bad, **local}, 403) for bad in (

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "report/report_request.h"
-#include "server/http/report_receiver.h"
+#include "server/receiver/report_receiver.h"
 #include "server/store/report_store.h"
 
 #include <QHostAddress>

@@ -1,4 +1,4 @@
-#include "modal_answerer.h"
+#include "app/modal_answerer.h"
 #include "recorded_sleep.h"
 #include "sim/sim_chair.h"
 #include "test_access.h"

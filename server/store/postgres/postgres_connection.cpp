@@ -89,9 +89,9 @@ int PostgresConnection::open(const std::string &database, bool read_only) {
     conn_ = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn_) != CONNECTION_OK) {
         error_ = without_newline(PQerrorMessage(conn_));
-        return sql_failed;
+        return receiver_failed;
     }
-    return connected() ? 0 : sql_failed;
+    return connected() ? 0 : receiver_failed;
 }
 
 // Connects anew when the server dropped the connection, and sets the session up, which a new
@@ -116,7 +116,7 @@ bool PostgresConnection::connected() {
 int PostgresConnection::run(const std::string &sql, const std::vector<SqlValue> &params,
                             SqlRows *rows) {
     if (!connected())
-        return sql_failed;
+        return receiver_failed;
     const bool idle = PQtransactionStatus(conn_) == PQTRANS_IDLE;
     if (execute(sql, params, rows) == 0)
         return 0;
@@ -126,7 +126,7 @@ int PostgresConnection::run(const std::string &sql, const std::vector<SqlValue> 
     // committed, and a duplicate is better than a loss.
     if (idle && starts_transaction(sql) && PQstatus(conn_) != CONNECTION_OK && connected())
         return execute(sql, params, rows);
-    return sql_failed;
+    return receiver_failed;
 }
 
 // The name of sql's prepared statement, prepared now if it is new; nullptr when it cannot be.
@@ -151,12 +151,12 @@ int PostgresConnection::execute(const std::string &sql, const std::vector<SqlVal
     BoundParams bound;
     if (!bind_params(params, bound)) {
         error_ = "a text parameter holds a NUL byte";
-        return sql_failed;
+        return receiver_failed;
     }
     const bool committable = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
     const std::string *statement = prepared(sql, bound.types);
     if (statement == nullptr)
-        return sql_failed;
+        return receiver_failed;
     PGresult *result =
         PQexecPrepared(conn_, statement->c_str(), static_cast<int>(bound.values.size()),
                        bound.values.data(), nullptr, nullptr, 0);
@@ -167,17 +167,17 @@ int PostgresConnection::execute(const std::string &sql, const std::vector<SqlVal
     if (failure.empty())
         return 0;
     error_ = failure;
-    return sql_failed;
+    return receiver_failed;
 }
 
 int PostgresConnection::run_all(const std::vector<SqlStatement> &statements) {
     if (!connected())
-        return sql_failed;
+        return receiver_failed;
     const bool committable = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
     for (std::size_t first = 0; first < statements.size(); first += pipeline_depth) {
         const std::size_t end = std::min(statements.size(), first + pipeline_depth);
         if (pipeline(statements, first, end, committable) != 0)
-            return sql_failed;
+            return receiver_failed;
     }
     return 0;
 }
@@ -192,11 +192,11 @@ int PostgresConnection::pipeline(const std::vector<SqlStatement> &statements, st
     for (std::size_t i = first; i < end; ++i) {
         if (!bind_params(statements[i].params, bound[i - first])) {
             error_ = "a text parameter holds a NUL byte";
-            return sql_failed;
+            return receiver_failed;
         }
         names.push_back(prepared(statements[i].sql, bound[i - first].types));
         if (names.back() == nullptr)
-            return sql_failed;
+            return receiver_failed;
     }
     std::string failure;
     std::size_t sent = 0;
@@ -230,7 +230,7 @@ int PostgresConnection::pipeline(const std::vector<SqlStatement> &statements, st
     if (failure.empty())
         return 0;
     error_ = failure;
-    return sql_failed;
+    return receiver_failed;
 }
 
 int PostgresConnection::begin_write() {

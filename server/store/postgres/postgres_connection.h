@@ -20,7 +20,7 @@ public:
     PostgresConnection &operator=(const PostgresConnection &) = delete;
 
     // Connects to the database named by a libpq connection string or URI. A read-only connection
-    // sees each transaction as one snapshot and never writes. 0 or sql_failed.
+    // sees each transaction as one snapshot and never writes. 0 or receiver_failed.
     int open(const std::string &database, bool read_only);
 
     SqlDialect dialect() const override { return SqlDialect::postgresql; }

@@ -21,7 +21,7 @@ bool PostgresConnection::await_socket(bool writing, Clock::time_point deadline) 
 
 int PostgresConnection::ping_failed(const std::string &why) {
     error_ = why;
-    return sql_failed;
+    return receiver_failed;
 }
 
 // A ping given up is left in flight: the next one first waits for its answer, so the connection

@@ -79,14 +79,14 @@ int backup_sqlite(const std::string &database, const std::string &copy, std::str
     Database source = open_existing(database);
     if (sqlite3_errcode(source.get()) != SQLITE_OK) {
         error = "cannot open " + database + ": " + message(source.get());
-        return backup_failed;
+        return receiver_failed;
     }
     // A backup never replaces a file: neither an earlier backup nor, given the wrong way round,
     // the database itself.
     const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         error = "cannot create " + copy + ": " + std::strerror(errno);
-        return backup_failed;
+        return receiver_failed;
     }
     ::close(fd);
     std::string why;
@@ -102,5 +102,5 @@ int backup_sqlite(const std::string &database, const std::string &copy, std::str
             return 0;
     }
     ::unlink(copy.c_str());
-    return backup_failed;
+    return receiver_failed;
 }

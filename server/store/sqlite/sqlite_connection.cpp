@@ -62,16 +62,16 @@ SqliteConnection::~SqliteConnection() {
 
 int SqliteConnection::open(const std::string &path, bool read_only) {
     if (!read_only && !open_private(path, error_))
-        return sql_failed;
+        return receiver_failed;
     const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
-        return sql_failed;
+        return receiver_failed;
     sqlite3_busy_timeout(db_, 5000);
     if (read_only)
         return 0;
     // FULL: the WAL is synced at every commit, so "OK" survives a power cut.
     const char *setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;";
-    return sqlite3_exec(db_, setup, nullptr, nullptr, nullptr) == SQLITE_OK ? 0 : sql_failed;
+    return sqlite3_exec(db_, setup, nullptr, nullptr, nullptr) == SQLITE_OK ? 0 : receiver_failed;
 }
 
 sqlite3_stmt *SqliteConnection::prepared(const std::string &sql) {
@@ -115,7 +115,7 @@ int SqliteConnection::run(const std::string &sql, const std::vector<SqlValue> &p
                           SqlRows *rows) {
     sqlite3_stmt *statement = prepared(sql);
     if (statement == nullptr || !bind(statement, params))
-        return sql_failed;
+        return receiver_failed;
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
         if (rows == nullptr)
@@ -127,7 +127,7 @@ int SqliteConnection::run(const std::string &sql, const std::vector<SqlValue> &p
         rows->push_back(std::move(row));
     }
     sqlite3_reset(statement);
-    return step == SQLITE_DONE ? 0 : sql_failed;
+    return step == SQLITE_DONE ? 0 : receiver_failed;
 }
 
 int SqliteConnection::begin_write() {

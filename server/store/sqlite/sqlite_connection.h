@@ -16,7 +16,7 @@ public:
 
     // Opens (creating it readable by the owner only, or making it so) the file in WAL mode with
     // full sync, so a commit is on disk before it returns. A read-only connection never takes the
-    // write lock. 0 or sql_failed.
+    // write lock. 0 or receiver_failed.
     int open(const std::string &path, bool read_only);
 
     SqlDialect dialect() const override { return SqlDialect::sqlite; }

@@ -1,4 +1,4 @@
-#include "server/viewer/session.h"
+#include "server/access/session.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

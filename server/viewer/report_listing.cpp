@@ -1,6 +1,6 @@
-#include "server/report/report_listing.h"
+#include "server/viewer/report_listing.h"
 
-#include "server/report/json_text.h"
+#include "server/text/json_text.h"
 
 std::string reports_page_json(const std::vector<StoredReport> &reports, long long next) {
     std::string out = "{\"reports\":[";

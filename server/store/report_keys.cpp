@@ -1,4 +1,4 @@
-#include "server/report/report_keys.h"
+#include "server/store/report_keys.h"
 
 #include <cstdio>
 

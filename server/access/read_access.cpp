@@ -1,4 +1,6 @@
-#include "server/http/read_access.h"
+#include "server/access/read_access.h"
+
+#include <openssl/crypto.h>
 
 #include <algorithm>
 #include <cctype>
@@ -27,17 +29,8 @@ std::string host_name(const std::string &host) {
 
 // Compares in time that depends on the lengths only, so the token cannot be guessed byte by byte.
 bool same_secret(const std::string &given, const std::string &expected) {
-    if (given.size() != expected.size())
-        return false;
-    unsigned char difference = 0;
-    for (std::size_t i = 0; i < given.size(); ++i)
-        difference |= static_cast<unsigned char>(given[i] ^ expected[i]);
-    return difference == 0;
-}
-
-void refuse(HttpResponse &response, int status, const char *text) {
-    response.status = status;
-    response.body = text;
+    return given.size() == expected.size() &&
+           CRYPTO_memcmp(given.data(), expected.data(), given.size()) == 0;
 }
 
 } // namespace
@@ -67,20 +60,20 @@ bool ReadAccess::token_matches(const std::string &given) const {
 
 int ReadAccess::check(const HttpRequest &request, HttpResponse &response) const {
     if (!own_host(request)) {
-        refuse(response, 421, "ERROR: unknown host\n");
-        return access_refused;
+        answer(response, 421, "ERROR: unknown host\n");
+        return receiver_failed;
     }
     if (!own_origin(request)) {
-        refuse(response, 403, "ERROR: foreign origin\n");
-        return access_refused;
+        answer(response, 403, "ERROR: foreign origin\n");
+        return receiver_failed;
     }
     const std::string authorization = request.header("Authorization");
     const std::string scheme = "Bearer ";
     if (authorization.compare(0, scheme.size(), scheme) != 0 ||
         !token_matches(authorization.substr(scheme.size()))) {
-        refuse(response, 401, "ERROR: a valid token is needed\n");
+        answer(response, 401, "ERROR: a valid token is needed\n");
         response.headers.emplace_back("WWW-Authenticate", "Bearer");
-        return access_refused;
+        return receiver_failed;
     }
     return 0;
 }
@@ -89,11 +82,11 @@ int load_token(const std::string &file, std::string &token, std::string &error) 
     struct stat status {};
     if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
         error = "cannot read the token file " + file;
-        return access_refused;
+        return receiver_failed;
     }
     if ((status.st_mode & 077) != 0) {
         error = "the token file " + file + " must be readable by its owner only (chmod 600)";
-        return access_refused;
+        return receiver_failed;
     }
     std::ifstream in(file);
     std::stringstream text;
@@ -103,7 +96,7 @@ int load_token(const std::string &file, std::string &token, std::string &error) 
         read.pop_back();
     if (!in || read.size() < shortest_token || read.find_first_of(" \t\r\n") != std::string::npos) {
         error = "the token in " + file + " must be one word of at least 16 characters";
-        return access_refused;
+        return receiver_failed;
     }
     token = read;
     return 0;

@@ -1,4 +1,4 @@
-#include "server/report/utf8_text.h"
+#include "server/text/utf8_text.h"
 
 #include <cstdint>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/text/failure.h"
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,17 +12,11 @@
 using FormItem = std::pair<std::string, std::string>;
 using FormItems = std::vector<FormItem>;
 
-constexpr int form_bad_escape = -1;
-
 // Decodes application/x-www-form-urlencoded text in order: '&' separates the items, the first
 // '=' of an item separates key from value (an item without one has an empty value), '+' is a
 // blank and %XX the byte XX. Empty items between two '&' are skipped. Returns 0 with the items
-// appended, or form_bad_escape (items untouched) when a '%' is not followed by two hex digits.
+// appended, or receiver_failed (items untouched) when a '%' is not followed by two hex digits.
 int decode_form(std::string_view text, FormItems &items);
-
-// The query of a raw request target: the text after the first '?' up to any '#'. False when the
-// target has no '?'.
-bool target_query(std::string_view target, std::string_view &query);
 
 // The value of the first item called name, or "" when there is none.
 std::string form_value(const FormItems &items, std::string_view name);

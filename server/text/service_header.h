@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/text/failure.h"
+
 #include <string>
 
 // What the tool says of a report's run in its Veltora-Service header: the run's id (a lower-case
@@ -11,10 +13,8 @@ struct ServiceTag {
     std::string made;
 };
 
-constexpr int service_header_malformed = -1;
-
 // Reads the header's value: exactly the three fields, each once, in any order, separated by ';'
-// and spaces. An empty value is no header. 0 or service_header_malformed.
+// and spaces. An empty value is no header. 0 or receiver_failed.
 int parse_service_header(const std::string &value, ServiceTag &tag);
 
 // Whether stage closes a run: its "after", or the report of a run that stopped part way.

@@ -1,4 +1,4 @@
-#include "server/report/utc_time.h"
+#include "server/text/utc_time.h"
 
 #include <cstdio>
 #include <cstdlib>

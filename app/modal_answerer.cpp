@@ -1,4 +1,4 @@
-#include "modal_answerer.h"
+#include "app/modal_answerer.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "server/http/receiver_metrics.h"
+#include "server/receiver/receiver_metrics.h"
 
 #include "server/metrics/exposition.h"
 #include "server/store/schema.h"

@@ -1,16 +1,16 @@
-#include "server/http/report_receiver.h"
+#include "server/receiver/report_receiver.h"
 
-#include "server/http/health_check.h"
-#include "server/http/read_access.h"
-#include "server/http/receiver_metrics.h"
+#include "server/access/read_access.h"
 #include "server/metrics/exposition.h"
-#include "server/report/form_decoding.h"
-#include "server/report/report_keys.h"
-#include "server/report/report_listing.h"
-#include "server/report/service_header.h"
-#include "server/report/utc_time.h"
-#include "server/report/utf8_text.h"
+#include "server/receiver/health_check.h"
+#include "server/receiver/receiver_metrics.h"
+#include "server/store/report_keys.h"
 #include "server/store/report_store.h"
+#include "server/text/form_decoding.h"
+#include "server/text/service_header.h"
+#include "server/text/utc_time.h"
+#include "server/text/utf8_text.h"
+#include "server/viewer/report_listing.h"
 #include "server/viewer/viewer.h"
 
 #include <chrono>
@@ -19,11 +19,6 @@ namespace {
 
 constexpr const char *report_path = "/connect/lorvask.php";
 constexpr int largest_page = 100; // a page of whole reports stays a few hundred KiB
-
-void answer(HttpResponse &response, int status, const char *text) {
-    response.status = status;
-    response.body = text;
-}
 
 // False, with the answer 405 set, when the request's method is not method.
 bool method_is(const char *method, const HttpRequest &request, HttpResponse &response) {
@@ -143,7 +138,7 @@ ReportReceiver::~ReportReceiver() {
 
 int ReportReceiver::start(const std::string &address, int port) {
     const int bound = impl_->server.start(address, port);
-    return bound < 0 ? receiver_start_failed : bound;
+    return bound < 0 ? receiver_failed : bound;
 }
 
 void ReportReceiver::stop() {

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "server/http/http_server.h"
+#include "server/text/failure.h"
 
 #include <string>
 #include <vector>
-
-constexpr int access_refused = -1;
 
 // Who may read the stored reports: a request addressed to one of the receiver's own names (so a
 // rebound DNS name does not reach it), from no other site, with the receiver's token.
@@ -20,7 +19,7 @@ public:
     bool own_origin(const HttpRequest &request) const;
     // True when given is the receiver's token.
     bool token_matches(const std::string &given) const;
-    // 0 when the request may read; else access_refused with the answer set in response.
+    // 0 when the request may read; else receiver_failed with the answer set in response.
     int check(const HttpRequest &request, HttpResponse &response) const;
 
 private:
@@ -29,5 +28,5 @@ private:
 };
 
 // The token in file, which must be a regular file that only its owner can read or write.
-// 0, or access_refused with error saying why.
+// 0, or receiver_failed with error saying why.
 int load_token(const std::string &file, std::string &token, std::string &error);

@@ -1,4 +1,4 @@
-#include "server/report/form_decoding.h"
+#include "server/text/form_decoding.h"
 
 #include <cstdlib>
 
@@ -51,23 +51,14 @@ int decode_form(std::string_view text, FormItems &items) {
         const std::size_t equals = piece.find('=');
         FormItem item;
         if (!decode_part(piece.substr(0, equals), item.first))
-            return form_bad_escape;
+            return receiver_failed;
         if (equals != std::string_view::npos && !decode_part(piece.substr(equals + 1), item.second))
-            return form_bad_escape;
+            return receiver_failed;
         decoded.push_back(std::move(item));
     }
     items.insert(items.end(), std::make_move_iterator(decoded.begin()),
                  std::make_move_iterator(decoded.end()));
     return 0;
-}
-
-bool target_query(std::string_view target, std::string_view &query) {
-    const std::size_t mark = target.find('?');
-    if (mark == std::string_view::npos)
-        return false;
-    query = target.substr(mark + 1);
-    query = query.substr(0, query.find('#'));
-    return true;
 }
 
 std::string form_value(const FormItems &items, std::string_view name) {

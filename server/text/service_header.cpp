@@ -1,6 +1,6 @@
-#include "server/report/service_header.h"
+#include "server/text/service_header.h"
 
-#include "server/report/utc_time.h"
+#include "server/text/utc_time.h"
 
 #include <algorithm>
 
@@ -49,7 +49,7 @@ int parse_service_header(const std::string &value, ServiceTag &tag) {
                             : name == "made"  ? &read.made
                                               : nullptr;
         if (equals == std::string::npos || into == nullptr)
-            return service_header_malformed;
+            return receiver_failed;
         *into = field.substr(equals + 1);
         if (end == value.size())
             break;
@@ -57,7 +57,7 @@ int parse_service_header(const std::string &value, ServiceTag &tag) {
     }
     if (fields != 2 || !is_uuid(read.id) || !(read.stage == "before" || closes_run(read.stage)) ||
         rfc3339_utc_milliseconds(read.made) == utc_unreadable)
-        return service_header_malformed;
+        return receiver_failed;
     tag = read;
     return 0;
 }

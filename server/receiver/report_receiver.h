@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/http/http_server.h"
+#include "server/text/failure.h"
 
 #include <cstdio>
 #include <memory>
@@ -8,8 +9,6 @@
 #include <vector>
 
 class ReportStore;
-
-constexpr int receiver_start_failed = -1;
 
 struct ReceiverSettings {
     std::string token;              // reads need it as a bearer token; "" refuses every read
@@ -30,7 +29,7 @@ public:
     ReportReceiver(const ReportReceiver &) = delete;
     ReportReceiver &operator=(const ReportReceiver &) = delete;
 
-    // Listens on address and port (0: a free one) and serves. The port, or receiver_start_failed.
+    // Listens on address and port (0: a free one) and serves. The port, or receiver_failed.
     int start(const std::string &address, int port);
 
     // Closes every connection and stops serving.

@@ -1,4 +1,4 @@
-#include "server/http/health_check.h"
+#include "server/receiver/health_check.h"
 
 #include "server/store/report_store.h"
 

@@ -1,6 +1,6 @@
-#include "server/report/json_text.h"
+#include "server/text/json_text.h"
 
-#include "server/report/utf8_text.h"
+#include "server/text/utf8_text.h"
 
 #include <cstdint>
 
