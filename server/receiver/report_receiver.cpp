@@ -30,12 +30,6 @@ bool method_is(const char *method, const HttpRequest &request, HttpResponse &res
     return false;
 }
 
-bool form_content(const std::string &content_type) {
-    const std::string form = "application/x-www-form-urlencoded";
-    return content_type.compare(0, form.size(), form) == 0 &&
-           (content_type.size() == form.size() || content_type[form.size()] == ';');
-}
-
 } // namespace
 
 struct ReportReceiver::Impl {

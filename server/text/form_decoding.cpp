@@ -61,6 +61,12 @@ int decode_form(std::string_view text, FormItems &items) {
     return 0;
 }
 
+bool form_content(std::string_view content_type) {
+    constexpr std::string_view form = "application/x-www-form-urlencoded";
+    return content_type.substr(0, form.size()) == form &&
+           (content_type.size() == form.size() || content_type[form.size()] == ';');
+}
+
 std::string form_value(const FormItems &items, std::string_view name) {
     for (const auto &[key, value] : items) {
         if (key == name)

@@ -18,6 +18,10 @@ using FormItems = std::vector<FormItem>;
 // appended, or receiver_failed (items untouched) when a '%' is not followed by two hex digits.
 int decode_form(std::string_view text, FormItems &items);
 
+// Whether a Content-Type header names a form: "application/x-www-form-urlencoded", alone or
+// followed by parameters.
+bool form_content(std::string_view content_type);
+
 // The value of the first item called name, or "" when there is none.
 std::string form_value(const FormItems &items, std::string_view name);
 

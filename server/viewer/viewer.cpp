@@ -61,13 +61,6 @@ bool serve_asset(const std::string &name, HttpResponse &response) {
     return false;
 }
 
-bool form_content(const HttpRequest &request) {
-    const std::string type = request.header("Content-Type");
-    const std::string form = "application/x-www-form-urlencoded";
-    return type.compare(0, form.size(), form) == 0 &&
-           (type.size() == form.size() || type[form.size()] == ';');
-}
-
 // The receiver speaks plain HTTP; when the browser reached it through a TLS proxy its Origin says
 // so, and the cookie is then kept off plain connections.
 std::string cookie(const HttpRequest &request, const std::string &value, std::time_t seconds) {
@@ -116,7 +109,7 @@ void Viewer::sign_in(const HttpRequest &request, HttpResponse &response) {
     if (request.header("Origin").empty() || !access_.own_origin(request))
         return answer(response, 403, "ERROR: foreign origin\n");
     FormItems form;
-    if (!form_content(request) || decode_form(request.body, form) != 0)
+    if (!form_content(request.header("Content-Type")) || decode_form(request.body, form) != 0)
         return answer(response, 400, "ERROR: a form is expected\n");
     if (!access_.token_matches(form_value(form, "token")))
         return redirect(response, "/viewer/?recusado");
