@@ -1,9 +1,13 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 #include <string_view>
 
-// text as a JSON string literal, quotes included. The quote, the backslash and every control
-// character below 0x20 are escaped; well-formed UTF-8 passes unchanged; each byte that is not
-// part of a well-formed UTF-8 sequence becomes \ufffd, so the output is always valid JSON.
+// value as compact JSON text. Each byte of a text that is not part of a well-formed UTF-8
+// sequence becomes U+FFFD, so the output is always valid JSON whatever a sender stored.
+std::string json_text(const nlohmann::json &value);
+
+// text as a JSON string literal, quotes included, in the same way.
 std::string json_string(std::string_view text);
