@@ -10,9 +10,9 @@ namespace {
 // being synced. An SQLite file takes one writer at a time.
 constexpr std::size_t postgresql_writers = 4;
 
-// Writers, the first of which creates or upgrades the schema, a reader, and a reader for health
-// checks alone. where names the
-// database in messages: never the connection string, which may hold a password.
+// Writers, the first of which creates or upgrades the schema, a reader, a reader for health checks
+// alone and a connection for the staff's records. where names the database in messages: never the
+// connection string, which may hold a password.
 template <class Connection>
 int open_sql_store(const std::string &database, const std::string &where, std::size_t writer_count,
                    std::unique_ptr<ReportStore> &store, std::string &error) {
@@ -35,8 +35,13 @@ int open_sql_store(const std::string &database, const std::string &where, std::s
             return receiver_failed;
         }
     }
+    auto keeper = std::make_unique<Connection>();
+    if (keeper->open(database, false) != 0) {
+        error = "cannot open " + where + ": " + keeper->last_error();
+        return receiver_failed;
+    }
     store = std::make_unique<SqlReportStore>(std::move(writers), std::move(readers[0]),
-                                             std::move(readers[1]));
+                                             std::move(readers[1]), std::move(keeper));
     return 0;
 }
 
@@ -55,5 +60,10 @@ int open_report_store(const std::string &database, std::unique_ptr<ReportStore> 
     if (names_postgresql(database))
         return open_sql_store<PostgresConnection>(database, "the PostgreSQL database",
                                                   postgresql_writers, store, error);
+    std::string why;
+    if (make_database_private(database, why) != 0) {
+        error = "cannot open " + database + ": " + why;
+        return receiver_failed;
+    }
     return open_sql_store<SqliteConnection>(database, database, 1, store, error);
 }

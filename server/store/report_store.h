@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/store/audit_trail.h"
 #include "server/store/service_history.h"
 #include "server/store/store_statistics.h"
 #include "server/text/failure.h"
@@ -7,6 +8,7 @@
 #include "server/text/service_header.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +49,14 @@ public:
     // Whether the database answers a trivial query within the time given, on a connection of its
     // own, so that no post or read waits for it, nor it for them. 0 or store_read_failed.
     virtual int answers_within(std::chrono::milliseconds limit) = 0;
+
+    // Runs work on a read-write connection of its own, kept for the staff's records (accounts,
+    // sessions, the audit, erasures) so they never wait behind a batch of reports; one work at a
+    // time. What work returns; when it fails, failure() says why.
+    virtual int keep(const std::function<int(SqlConnection &)> &work) = 0;
+
+    // Appends entry to the audit. 0 or store_write_failed.
+    int record(const AuditEntry &entry);
 
     virtual const StoreStatistics &statistics() const = 0;
 };

@@ -107,8 +107,18 @@ std::string SqlReportStore::failure() const {
 
 SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
                                std::unique_ptr<SqlConnection> reader,
-                               std::unique_ptr<SqlConnection> pinger)
-    : idle_writers_(std::move(writers)), reader_(std::move(reader)), pinger_(std::move(pinger)) {}
+                               std::unique_ptr<SqlConnection> pinger,
+                               std::unique_ptr<SqlConnection> keeper)
+    : idle_writers_(std::move(writers)), reader_(std::move(reader)), pinger_(std::move(pinger)),
+      keeper_(std::move(keeper)) {}
+
+int SqlReportStore::keep(const std::function<int(SqlConnection &)> &work) {
+    std::lock_guard<std::mutex> lock(keeper_mutex_);
+    const int result = work(*keeper_);
+    if (result < 0)
+        failed_because() = keeper_->last_error();
+    return result;
+}
 
 long long SqlReportStore::add(const std::string &received, const std::string &client,
                               const ServiceTag &tag, const FormItems &items) {

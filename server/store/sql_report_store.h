@@ -13,9 +13,10 @@
 // round trips for the whole batch.
 class SqlReportStore : public ReportStore {
 public:
-    // pinger: a connection for answers_within() alone.
+    // pinger: a connection for answers_within() alone; keeper: for keep() alone.
     SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> writers,
-                   std::unique_ptr<SqlConnection> reader, std::unique_ptr<SqlConnection> pinger);
+                   std::unique_ptr<SqlConnection> reader, std::unique_ptr<SqlConnection> pinger,
+                   std::unique_ptr<SqlConnection> keeper);
 
     long long add(const std::string &received, const std::string &client, const ServiceTag &tag,
                   const FormItems &items) override;
@@ -26,6 +27,7 @@ public:
     int service(long long id, ServiceRecord &service) override;
     std::string failure() const override;
     int answers_within(std::chrono::milliseconds limit) override;
+    int keep(const std::function<int(SqlConnection &)> &work) override;
     const StoreStatistics &statistics() const override { return statistics_; }
 
 private:
@@ -56,6 +58,8 @@ private:
 
     std::timed_mutex ping_mutex_;
     std::unique_ptr<SqlConnection> pinger_;
+    std::mutex keeper_mutex_;
+    std::unique_ptr<SqlConnection> keeper_;
 
     StoreStatistics statistics_;
 };

@@ -22,14 +22,21 @@ bool make_private(int fd, const std::string &path, std::string &error) {
     return false;
 }
 
-// Creates the database readable and writable by its owner only before SQLite opens it: SQLite
-// gives its WAL and shared-memory files the same mode. Reports hold personal data, so a database,
-// or one of those files, left readable by others from before is made private too.
-bool open_private(const std::string &path, std::string &error) {
+std::string column_text(sqlite3_stmt *statement, int column) {
+    const auto *text = sqlite3_column_text(statement, column);
+    const int size = sqlite3_column_bytes(statement, column);
+    return text == nullptr
+               ? std::string()
+               : std::string(reinterpret_cast<const char *>(text), static_cast<std::size_t>(size));
+}
+
+} // namespace
+
+int make_database_private(const std::string &path, std::string &error) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
-        return false;
+        return receiver_failed;
     }
     bool done = make_private(fd, path, error);
     ::close(fd);
@@ -41,18 +48,8 @@ bool open_private(const std::string &path, std::string &error) {
             ::close(side_fd);
         }
     }
-    return done;
+    return done ? 0 : receiver_failed;
 }
-
-std::string column_text(sqlite3_stmt *statement, int column) {
-    const auto *text = sqlite3_column_text(statement, column);
-    const int size = sqlite3_column_bytes(statement, column);
-    return text == nullptr
-               ? std::string()
-               : std::string(reinterpret_cast<const char *>(text), static_cast<std::size_t>(size));
-}
-
-} // namespace
 
 SqliteConnection::~SqliteConnection() {
     for (auto &[sql, statement] : statements_)
@@ -61,8 +58,6 @@ SqliteConnection::~SqliteConnection() {
 }
 
 int SqliteConnection::open(const std::string &path, bool read_only) {
-    if (!read_only && !open_private(path, error_))
-        return receiver_failed;
     const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return receiver_failed;

@@ -9,12 +9,19 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+// Creates the database readable and writable by its owner only before SQLite opens it: SQLite
+// gives its WAL and shared-memory files the same mode. Reports hold personal data, so a database,
+// or one of those files, left readable by others from before is made private too. Called before
+// any connection opens the file: closing a descriptor of it drops every lock this process holds
+// on it. 0, or receiver_failed with error saying why.
+int make_database_private(const std::string &path, std::string &error);
+
 // A connection to one SQLite file. Statements are prepared once and kept.
 class SqliteConnection : public SqlConnection {
 public:
     ~SqliteConnection() override;
 
-    // Opens (creating it readable by the owner only, or making it so) the file in WAL mode with
+    // Opens the file in WAL mode with
     // full sync, so a commit is on disk before it returns. A read-only connection never takes the
     // write lock. 0 or receiver_failed.
     int open(const std::string &path, bool read_only);
