@@ -4,6 +4,7 @@ std::string json_text(const nlohmann::json &value) {
     return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-std::string json_string(std::string_view text) {
-    return json_text(std::string(text));
+std::string json_text(const nlohmann::ordered_json &value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
+

@@ -3,25 +3,16 @@
 #include "server/text/json_text.h"
 
 std::string reports_page_json(const std::vector<StoredReport> &reports, long long next) {
-    std::string out = "{\"reports\":[";
-    for (std::size_t r = 0; r < reports.size(); ++r) {
-        const StoredReport &report = reports[r];
-        if (r > 0)
-            out += ',';
-        out += "{\"id\":" + std::to_string(report.id);
-        out += ",\"received\":" + json_string(report.received);
-        out += ",\"client\":" + json_string(report.client);
-        out += ",\"items\":[";
-        for (std::size_t i = 0; i < report.items.size(); ++i) {
-            if (i > 0)
-                out += ',';
-            out += '[' + json_string(report.items[i].first) + ',' +
-                   json_string(report.items[i].second) + ']';
-        }
-        out += "]}";
+    using Json = nlohmann::ordered_json;
+    Json listed = Json::array();
+    for (const StoredReport &report : reports) {
+        Json items = Json::array();
+        for (const FormItem &item : report.items)
+            items.push_back({item.first, item.second});
+        listed.push_back({{"id", report.id},
+                          {"received", report.received},
+                          {"client", report.client},
+                          {"items", items}});
     }
-    out += "],\"next\":";
-    out += next > 0 ? std::to_string(next) : "null";
-    out += '}';
-    return out;
+    return json_text(Json{{"reports", listed}, {"next", next > 0 ? Json(next) : Json(nullptr)}});
 }
