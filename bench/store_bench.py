@@ -22,6 +22,7 @@ parser.add_argument("receiver")
 parser.add_argument("--seconds", type=float, default=5.0, help="posting time of each run")
 parser.add_argument("--runs", type=int, default=3, help="runs of each posting case; the median")
 parser.add_argument("--reports", type=int, default=100000, help="reports stored for the listing")
+parser.add_argument("--one-chair", action="store_true", help="every sender posts the same chair")
 options = parser.parse_args()
 sys.dont_write_bytecode = True
 os.environ["REPORT_RECEIVER"] = os.path.abspath(options.receiver)
@@ -43,13 +44,14 @@ def throughput(store, receivers, senders):
     database = store.database(tempfile.mkdtemp(prefix="bench-"))
     started = [Receiver(database=database) for _ in range(receivers)]
     try:
-        request = post_request(query_of(report_items("Bench")))
         counts = multiprocessing.Queue()
         deadline = time.monotonic() + options.seconds
-        # Each sender from an address of its own, as service centres are.
+        # Each sender from an address of its own, with chairs of its own, as service centres are;
+        # --one-chair sends every report of one chair, which PostgreSQL's writers queue on.
         workers = [multiprocessing.Process(target=sender, args=(
-            started[n % receivers].port, f"127.0.1.{n + 1}", request, deadline, counts))
-            for n in range(senders)]
+            started[n % receivers].port, f"127.0.1.{n + 1}", post_request(query_of(report_items(
+                "Bench", drive_serial="BENCH0000000" if options.one_chair else f"BENCH{n:07d}"))),
+            deadline, counts)) for n in range(senders)]
         for worker in workers:
             worker.start()
         answers = collections.Counter()

@@ -55,6 +55,10 @@ class Pairing(unittest.TestCase):
             (f"2026-03-02T{9 + minutes // 60:02d}:{minutes % 60:02d}:00.000Z", sender,
              chair_report(serial, events)) for serial, minutes, sender, events in self.HISTORY]))
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        # Bytes an older receiver stored as they came, not UTF-8: each shown as U+FFFD.
+        STORE.rows(receiver.database, "UPDATE report_items SET value = CAST(X'41E282FF42' AS TEXT)"
+                   " WHERE report_id = 1 AND key = 'email'")
+        self.assertIn(["email", "A\ufffd\ufffdB"], api(receiver, "service.json?id=1")["reports"][0]["items"])
         for serial, expected in self.EXPECTED.items():
             services = api(receiver, f"services?serial={serial}")["services"]
             self.assertEqual([(s["id"], s["after"] and s["after"]["id"]) for s in services],
