@@ -146,7 +146,7 @@ class Receiving(unittest.TestCase):
             **{f'report_receiver_connections_cut_total{{reason="{r}"}}': 3 * (r == "idle")
                for r in ("deadline", "idle", "connection_cap", "request_budget", "body_cap")},
             "report_receiver_store_errors_total": 0,
-            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="4"}': 1})
+            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="5"}': 1})
         self.assertTrue(0 < metrics["report_receiver_commit_seconds_sum"] < 3)
 
 
@@ -405,6 +405,8 @@ class Enduring(unittest.TestCase):
                 self.addCleanup(other.stop)
             self.assertEqual(STORE.rows(database, "SELECT COUNT(*) - MAX(version) FROM schema_version"),
                              [("0",)])
+            with self.assertRaises(subprocess.CalledProcessError):  # items need their report
+                STORE.rows(database, "INSERT INTO report_items VALUES (1, 0, 'k', 'v'), (9999, 1, 'k', 'v')")
             STORE.ctl("stop", "-m", "fast")  # a post meanwhile is refused, its cause on one line
             self.assertEqual([pair[0].post(report_items("while down"))[0], pair[1].get("/health")[0]],
                              [500, 503])
