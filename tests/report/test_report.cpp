@@ -228,6 +228,8 @@ private slots:
         QCOMPARE(server.posted.size(), accepted ? 1 : 0);
         QVERIFY(!accepted ||
                 server.posted[0].head.startsWith("POST /connect/lorvask.php?=&nome=Jos%C3%A9 "));
+        // Only the whole "https://" asks for TLS: a bare host so named stays plain.
+        QCOMPARE(report_endpoint_at("https-front.example").scheme(), QString("http"));
     }
 
     // Values worked out by hand from the chair's words; the "painel" rows set the panel's words,
