@@ -7,6 +7,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslError>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -43,6 +45,14 @@ bool post_report(const ReportPost &report, const std::atomic<bool> &abandon) {
     poll->setInterval(abandon_poll_ms);
 
     QNetworkReply *reply = manager->post(request, report.body);
+    // A certificate that does not verify ends the post unsent; the window only says the send
+    // failed, so why goes to standard error.
+    QObject::connect(reply, &QNetworkReply::sslErrors, [](const QList<QSslError> &errors) {
+        QStringList texts;
+        for (const QSslError &error : errors)
+            texts.append(error.errorString());
+        qWarning("Report server's certificate refused: %s", qUtf8Printable(texts.join("; ")));
+    });
     // The answer is judged whole: waiting only for its first piece would reject an "OK" that
     // happens to arrive in two.
     const QMetaObject::Connection done_quits =

@@ -1,7 +1,12 @@
 #include "report/report_request.h"
 
+QUrl report_endpoint_at(const QString &host) {
+    const bool tls = host.startsWith(QLatin1String("https://"));
+    return QUrl((tls ? host : "http://" + host) + "/connect/lorvask.php", QUrl::TolerantMode);
+}
+
 QUrl report_endpoint() {
-    return QUrl(QStringLiteral("http://" REPORT_HOST "/connect/lorvask.php"), QUrl::TolerantMode);
+    return report_endpoint_at(QStringLiteral(REPORT_HOST));
 }
 
 QByteArray encode_report_query(const ReportItems &items) {

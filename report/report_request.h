@@ -5,7 +5,11 @@
 #include <QByteArray>
 #include <QUrl>
 
-// The maker's report endpoint: http://<host configured at build time>/connect/lorvask.php.
+// The report endpoint on host: "https://host[:port]" is reached over TLS, a bare "host[:port]" over
+// plain HTTP.
+QUrl report_endpoint_at(const QString &host);
+
+// The maker's report endpoint, on the host configured at build time.
 QUrl report_endpoint();
 
 // The items as an application/x-www-form-urlencoded query: every key and value UTF-8

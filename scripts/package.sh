@@ -3,7 +3,8 @@
 # rule) and veltora-report-receiver (the receiver and its systemd unit), each with its manual page,
 # copyright and changelog, into build-package/, and checks them with lintian: any error or warning
 # fails the script.
-# The report server the tool posts to: REPORT_HOST=host[:port] bash scripts/package.sh
+# The report server the tool posts to: REPORT_HOST=host[:port] (plain HTTP) or
+# REPORT_HOST=https://host[:port] bash scripts/package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh

@@ -5,11 +5,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 # The viewer's browser test drives Debian's chromium with puppeteer-core, from npm; the receiver's
-# test checks its metrics page with prometheus' promtool.
+# test checks its metrics page with prometheus' promtool; the report's TLS test makes its
+# certificates with the openssl command.
 if command -v node > /dev/null && command -v npm > /dev/null; then
-    ensure_packages chromium prometheus
+    ensure_packages chromium prometheus openssl
 else
-    ensure_packages chromium prometheus nodejs npm
+    ensure_packages chromium prometheus openssl nodejs npm
 fi
 (cd tests/server/browser && npm ci --no-audit --no-fund --loglevel=error)
 

@@ -2,6 +2,7 @@
 #include "local_receiver.h"
 #include "progress_log.h"
 #include "report/report_items.h"
+#include "report/report_post.h"
 #include "report/report_request.h"
 #include "report/report_wait.h"
 #include "scripted_server.h"
@@ -9,7 +10,10 @@
 #include "ui/veltora_motor.h"
 
 #include <QFrame>
+#include <QProcess>
 #include <QSettings>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -56,6 +60,19 @@ std::uint32_t f32_word(float value) {
     std::uint32_t word = 0;
     std::memcpy(&word, &value, sizeof word);
     return word;
+}
+
+// A certificate made now by the openssl command, as dir's name.pem and name.key: a CA of its own
+// unless more names the CA that signs it.
+bool make_certificate(const QTemporaryDir &dir, const QString &name, const QStringList &more = {}) {
+    QProcess openssl;
+    openssl.setWorkingDirectory(dir.path());
+    openssl.start("openssl",
+                  QStringList{"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                              "ec_paramgen_curve:P-256", "-nodes", "-days", "1", "-subj",
+                              "/CN=" + name, "-keyout", name + ".key", "-out", name + ".pem"} +
+                      more);
+    return openssl.waitForFinished() && openssl.exitCode() == 0;
 }
 
 } // namespace
@@ -162,6 +179,54 @@ private slots:
                 .match(post.head + "\r\n");
         QVERIFY(service.hasMatch() && qAbs(QDateTime::fromString(service.captured(1), Qt::ISODate)
                                                .secsTo(QDateTime::currentDateTimeUtc())) <= 20);
+    }
+
+    // Over TLS, the test's CA installed as a system one would be: only a front whose certificate
+    // verifies for its address gets the report, decrypted, and its "OK"; no other gets it, inside
+    // TLS or in the clear on a second try.
+    void over_tls_data() {
+        QTest::addColumn<bool>("trusted_ca");
+        QTest::addColumn<QString>("names");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("trusted") << true << "IP:127.0.0.1" << true;
+        QTest::newRow("unknown CA") << false << "IP:127.0.0.1" << false;
+        QTest::newRow("another name") << true << "DNS:relatorios.example.com" << false;
+    }
+    void over_tls() {
+        QFETCH(bool, trusted_ca);
+        QFETCH(QString, names);
+        QFETCH(bool, accepted);
+        QTemporaryDir dir;
+        const QString ca = trusted_ca ? "trusted" : "unknown";
+        QVERIFY(make_certificate(dir, "trusted") && make_certificate(dir, "unknown") &&
+                make_certificate(dir, "front",
+                                 {"-CA", ca + ".pem", "-CAkey", ca + ".key", "-addext",
+                                  "subjectAltName=" + names}));
+        const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration trusting = system;
+        trusting.addCaCertificates(QSslCertificate::fromPath(dir.filePath("trusted.pem")));
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        QSslConfiguration front;
+        front.setLocalCertificate(QSslCertificate::fromPath(dir.filePath("front.pem")).value(0));
+        QFile key(dir.filePath("front.key"));
+        key.open(QIODevice::ReadOnly);
+        front.setPrivateKey(QSslKey(&key, QSsl::Ec));
+        ScriptedServer server(Script{{0, head(2) + "OK"}}, front);
+        if (!accepted)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression("^Report server's certificate refused: .+"));
+        const QUrl endpoint =
+            report_endpoint_at("https://127.0.0.1:" + QString::number(server.port()));
+        const bool sent =
+            post_report({endpoint.toEncoded() + "?=&nome=Jos%C3%A9", ""}, std::atomic<bool>{});
+        QSslConfiguration::setDefaultConfiguration(system);
+
+        QCOMPARE(sent, accepted);
+        QCOMPARE(server.connections, 1);
+        // The front reads only through a completed handshake: a request there went over TLS.
+        QCOMPARE(server.posted.size(), accepted ? 1 : 0);
+        // Only the whole "https://" asks for TLS: a bare host so named stays plain.
+        QCOMPARE(report_endpoint_at("https-front.example").scheme(), QString("http"));
     }
 
     // Values worked out by hand from the chair's words; the "painel" rows set the panel's words,

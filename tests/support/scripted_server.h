@@ -6,6 +6,8 @@
 #include <QList>
 #include <QPair>
 #include <QRegularExpression>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -22,15 +24,32 @@ struct Posted {
     bool operator==(const Posted &other) const { return head == other.head && body == other.body; }
 };
 
-// A report server on the tool's report host that, once a whole request is in, answers as the
-// script answers() gives for it says, piece by piece; an empty script never answers. It keeps
-// every request, in order of arrival. The tool posts one request per connection.
+// Plain TCP, or TLS when given tls: then a request is read only through a completed handshake.
+class Listener : public QTcpServer {
+public:
+    QSslConfiguration tls;
+    void incomingConnection(qintptr descriptor) override {
+        if (tls.isNull())
+            return QTcpServer::incomingConnection(descriptor);
+        auto *socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        socket->setSslConfiguration(tls);
+        socket->startServerEncryption();
+        addPendingConnection(socket);
+    }
+};
+
+// A report server on the tool's report host (over TLS on a free port when given tls) that, once
+// a whole request is in, answers as the script answers() gives for it says, piece by piece; an
+// empty script never answers. It keeps every request, in order of arrival, and counts the
+// connections. The tool posts one request per connection.
 class ScriptedServer : public QObject {
 public:
     using Answers = std::function<Script(const Posted &)>;
-    explicit ScriptedServer(const Answers &answers) {
+    explicit ScriptedServer(const Answers &answers, const QSslConfiguration &tls = {}) {
         connect(&server_, &QTcpServer::newConnection, this, [this, answers] {
             QTcpSocket *socket = server_.nextPendingConnection();
+            ++connections;
             connect(socket, &QTcpSocket::disconnected, this, [this] { client_gone = true; });
             connect(
                 socket, &QTcpSocket::readyRead, this,
@@ -47,14 +66,17 @@ public:
                     write(socket, answers(posted.last()));
                 });
         });
+        server_.tls = tls;
         server_.listen(QHostAddress(report_endpoint().host()),
-                       static_cast<quint16>(report_endpoint().port(80)));
+                       tls.isNull() ? static_cast<quint16>(report_endpoint().port(80)) : 0);
     }
-    explicit ScriptedServer(const Script &script)
-        : ScriptedServer([script](const Posted &) { return script; }) {}
+    explicit ScriptedServer(const Script &script, const QSslConfiguration &tls = {})
+        : ScriptedServer([script](const Posted &) { return script; }, tls) {}
     bool listening() const { return server_.isListening(); }
+    quint16 port() const { return server_.serverPort(); }
 
     QVector<Posted> posted;
+    int connections = 0;
     bool client_gone = false;
 
 private:
@@ -69,5 +91,5 @@ private:
                            });
     }
 
-    QTcpServer server_;
+    Listener server_;
 };
