@@ -1,4 +1,5 @@
 #include "server/access/read_access.h"
+#include "server/receiver/personal_data_retention.h"
 #include "server/receiver/report_receiver.h"
 #include "server/receiver_options.h"
 #include "server/store/report_store.h"
@@ -100,6 +101,10 @@ int run(int argc, char **argv) {
                     std::to_string(options.port));
     std::fprintf(stderr, "report-receiver: listening on %s:%d%s\n", options.address.c_str(),
                  options.port, settings.token.empty() ? ", reading disabled (no token file)" : "");
+    std::unique_ptr<PersonalDataRetention> retention;
+    if (options.personal_data_days > 0)
+        retention =
+            std::make_unique<PersonalDataRetention>(*store, options.personal_data_days, stderr);
     while (sigwaitinfo(&stop_signals, nullptr) < 0) {
     }
     receiver.stop();

@@ -23,6 +23,8 @@ bool set_option(ReceiverOptions &options, const std::string &name, const std::st
         return parse_number(value, 1, 3600, options.idle_seconds);
     if (name == "--deadline")
         return parse_number(value, 1, 3600, options.deadline_seconds);
+    if (name == "--personal-data-days")
+        return parse_number(value, 1, 36500, options.personal_data_days);
     if (value.empty())
         return false;
     if (name == "--address")
@@ -43,8 +45,9 @@ bool set_option(ReceiverOptions &options, const std::string &name, const std::st
 bool known_option(const std::string &name, bool backup) {
     if (backup)
         return name == "--database" || name == "--to";
-    for (const char *known : {"--address", "--port", "--database", "--token-file", "--name",
-                              "--trusted-proxy", "--idle-timeout", "--deadline"}) {
+    for (const char *known :
+         {"--address", "--port", "--database", "--token-file", "--name", "--trusted-proxy",
+          "--idle-timeout", "--deadline", "--personal-data-days"}) {
         if (name == known)
             return true;
     }
@@ -109,6 +112,9 @@ const char *receiver_usage() {
            "  --trusted-proxy A  address of the reverse proxy whose X-Forwarded-For is believed\n"
            "  --idle-timeout S   close a connection silent for S seconds (default 10)\n"
            "  --deadline S       a request must arrive whole within S seconds (default 20)\n"
+           "  --personal-data-days N\n"
+           "                     anonymize the customers' data in reports older than N days,\n"
+           "                     at start and then daily (default: kept)\n"
            "backup copies the SQLite database D, while receivers run on it, into the new file\n"
            "FILE (mode 600) and checks the copy's integrity; back PostgreSQL up with pg_dump.\n";
 }

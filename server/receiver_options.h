@@ -16,6 +16,7 @@ struct ReceiverOptions {
     std::string trusted_proxy;
     int idle_seconds = 10;
     int deadline_seconds = 20;
+    int personal_data_days = 0; // anonymize reports older than this; 0: keep them as they are
     bool help = false;
 };
 

@@ -1,6 +1,7 @@
 #include "server/store/schema.h"
 
 #include "server/store/audit_trail.h"
+#include "server/store/personal_data.h"
 #include "server/store/report_facts.h"
 
 #include <cstdlib>
@@ -135,6 +136,23 @@ const std::vector<Migration> &migrations() {
         // deleted, so the insert is the only side left to guard. SQLite's own check stays.
         {"", "ALTER TABLE report_items DROP CONSTRAINT IF EXISTS report_items_report_id_fkey",
          &check_items_per_insert},
+        // What finds a person's reports (the keys of their CPF, CNPJ and e-mail), and when a
+        // report's personal data was anonymized; NULL while it holds them.
+        {"CREATE TABLE personal_keys ("
+         " key TEXT NOT NULL, report_id INTEGER NOT NULL REFERENCES reports(id),"
+         " PRIMARY KEY (key, report_id));"
+         "CREATE INDEX personal_keys_report ON personal_keys (report_id);"
+         "ALTER TABLE reports ADD COLUMN anonymized TEXT;"
+         "CREATE INDEX reports_anonymized ON reports (anonymized);"
+         "CREATE INDEX reports_personal_received ON reports (received) WHERE anonymized IS NULL;",
+         "CREATE TABLE personal_keys ("
+         " key TEXT COLLATE \"C\" NOT NULL, report_id BIGINT NOT NULL REFERENCES reports(id),"
+         " PRIMARY KEY (key, report_id));"
+         "CREATE INDEX personal_keys_report ON personal_keys (report_id);"
+         "ALTER TABLE reports ADD COLUMN anonymized TEXT;"
+         "CREATE INDEX reports_anonymized ON reports (anonymized);"
+         "CREATE INDEX reports_personal_received ON reports (received) WHERE anonymized IS NULL;",
+         &backfill_personal_keys},
     };
     return steps;
 }

@@ -1,5 +1,6 @@
 #include "server/store/sql_report_store.h"
 
+#include "server/store/personal_data.h"
 #include "server/store/report_facts.h"
 
 #include <algorithm>
@@ -115,8 +116,11 @@ SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> write
 int SqlReportStore::keep(const std::function<int(SqlConnection &)> &work) {
     std::lock_guard<std::mutex> lock(keeper_mutex_);
     const int result = work(*keeper_);
-    if (result < 0)
+    if (result < 0) {
         failed_because() = keeper_->last_error();
+        // Its cause noted, what work left of a transaction is undone.
+        keeper_->run("ROLLBACK");
+    }
     return result;
 }
 
@@ -178,6 +182,7 @@ void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &
             continue; // its run's report of that stage is stored already: nothing more of it
         reports.push_back({ids[i], pending.received, pending.client, pending.tag, pending.items});
         add_items(ids[i], pending.items, statements);
+        add_personal_keys(ids[i], pending.items, statements);
     }
     if (add_facts(writer, reports, statements) != 0) {
         fail();

@@ -71,8 +71,8 @@ std::string cookie(const HttpRequest &request, const std::string &value, std::ti
 
 } // namespace
 
-Viewer::Viewer(ServiceHistory &history, const ReadAccess &access, const std::string &token)
-    : history_(history), access_(access), seal_(token) {}
+Viewer::Viewer(ReportStore &store, const ReadAccess &access, const std::string &token)
+    : history_(store), access_(access), seal_(token), titular_(store) {}
 
 bool Viewer::serve(const HttpRequest &request, HttpResponse &response) {
     const std::string &path = request.path;
@@ -85,7 +85,8 @@ bool Viewer::serve(const HttpRequest &request, HttpResponse &response) {
         answer(response, 421, "ERROR: unknown host\n");
         return true;
     }
-    const bool post = path == "/viewer/entrar" || path == "/viewer/sair";
+    const bool post =
+        path == "/viewer/entrar" || path == "/viewer/sair" || path == TitularRoutes::erase_path;
     if (request.method != (post ? "POST" : "GET")) {
         response.headers.emplace_back("Allow", post ? "POST" : "GET");
         answer(response, 405, post ? "ERROR: POST only\n" : "ERROR: GET only\n");
@@ -150,6 +151,8 @@ void Viewer::api(const HttpRequest &request, HttpResponse &response) {
         return list_chairs(query, response);
     if (request.path == "/viewer/api/services")
         return list_services(query, response);
+    if (request.path.rfind("/viewer/api/titular", 0) == 0)
+        return titular_.serve(request, query, response);
     if (request.path.rfind("/viewer/api/service", 0) == 0)
         return show_service(request.path, query, response);
     answer(response, 404, "ERROR: not found\n");

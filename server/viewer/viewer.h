@@ -3,18 +3,21 @@
 #include "server/access/session.h"
 #include "server/http/http_server.h"
 #include "server/text/form_decoding.h"
+#include "server/viewer/titular_routes.h"
 
 #include <string>
 
 class ReadAccess;
+class ReportStore;
 class ServiceHistory;
 
 // The maker's view of the stored reports: a page (/viewer/) that lists the chairs, a chair's
 // services and what a service changed, the JSON API under it (/viewer/api/), and the sign-in with
-// the receiver's token that the page needs. The API also takes the token as a bearer token.
+// the receiver's token that the page needs, and a person's data on request (titular_routes.h). The
+// API also takes the token as a bearer token.
 class Viewer {
 public:
-    Viewer(ServiceHistory &history, const ReadAccess &access, const std::string &token);
+    Viewer(ReportStore &store, const ReadAccess &access, const std::string &token);
 
     // True when the request is the viewer's; its answer is then in response.
     bool serve(const HttpRequest &request, HttpResponse &response);
@@ -31,4 +34,5 @@ private:
     ServiceHistory &history_;
     const ReadAccess &access_;
     SessionSeal seal_;
+    TitularRoutes titular_;
 };

@@ -133,6 +133,8 @@ class SqliteStore:
 
     def rows(self, database, sql):
         with contextlib.closing(sqlite3.connect(database)) as db, db:
+            if sql.startswith("SELECT"):  # its rows as PostgreSQL's are read: text, NULL as ""
+                return [tuple("" if v is None else str(v) for v in row) for row in db.execute(sql)]
             db.executescript(sql)
 
 

@@ -15,6 +15,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import urllib.parse
 from concurrent.futures import ThreadPoolExecutor
 
 from receiver_fixture import (FORM, RECEIVER, REPORT_PATH, STORE, Receiver, corrupt_database,
@@ -120,6 +121,59 @@ class Receiving(unittest.TestCase):
         self.assertEqual(len(lines), 28)  # one a request, with no query: no personal data; no health check
         self.assertRegex(lines[0], r"\d\d\.\d{3}Z 127\.0\.0\.1 POST /connect/lorvask\.php 200 2 [\d.]+ms$")
 
+    def test_a_persons_reports_are_found_exported_and_anonymized_on_request_or_when_old(self):
+        receiver = Receiver()
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        person = {"cpf": "111.444.777-35", "email": "bia@example.com", "telefone": "(11) 98765-4321", "cep": "01310-100"}
+        sent = [report_items("Beatriz Souza", drive_serial="BIA1", drive_param_0x0F="-5", drive_event_0x01="7", **person),
+                report_items("Beatriz Souza", drive_serial="BIA2", cpf="11144477735", email="Outra@Example.com"),
+                report_items("Ana", drive_serial="ANA3", cpf="529.982.247-25", email=" BIA@Example.COM "),
+                report_items("Oficina", drive_serial="OFI4", cnpj="12.ABC.345/01DE-35")]
+        self.assertEqual([receiver.post(items)[0] for items in sent], [200] * 4)
+
+        def found(query):
+            return [r["id"] for r in json.loads(receiver.get("/viewer/api/titular?q=" + urllib.parse.quote(query))[2])["reports"]]
+
+        def erase(count, query="111.444.777-35"):
+            body = urllib.parse.urlencode({"q": query, "count": count}).encode()
+            return receiver.send(request("POST", "/viewer/api/titular/anonimizar", body, host="127.0.0.1", origin="http://127.0.0.1",
+                                         authorization=f"Bearer {receiver.token}", content_type=FORM, content_length=len(body)))[::2]
+        # A CPF or CNPJ with or without its punctuation, an e-mail in any case: whole, never a part.
+        for query, ids in (("111.444.777-35", [1, 2]), ("11144477735", [1, 2]), ("1114447773", []), ("111444777350", []),
+                           (" BIA@example.com", [1, 3]), ("bia@example.co", []), ("12abc34501de35", [4])):
+            self.assertEqual(found(query), ids, query)
+        export = json.loads(receiver.get("/viewer/api/titular.json?q=bia%40example.com")[2])
+        self.assertEqual([[tuple(item) for item in r["items"]] for r in export["reports"]], [sent[0], sent[2]])
+        self.assertEqual([erase(3)[0], erase(1)[0], erase(2)], [409, 409, (200, b'{"anonymized":2}')])
+        personal = ("nome", "email", "telefone", "cep", "cpf", "cnpj")
+        self.assertEqual([items for _, _, items in receiver.stored()],
+                         [[(k, "anonimizado" if k in personal else v) for k, v in items] for items in sent[:2]] + sent[2:])
+        self.assertEqual([found("11144477735"), found("bia@example.com"), found("outra@example.com")], [[], [3], []])
+        chairs = [[(c["serial"], c["customer"], c["taxpayer"]) for c in json.loads(receiver.get(f"/viewer/api/chairs?q={q}")[2])["chairs"]]
+                  for q in ("beatriz", "111444", "anonimizado")]
+        self.assertEqual(chairs, [[], [], [("BIA2", "anonimizado", "anonimizado"), ("BIA1", "anonimizado", "anonimizado")]])
+        if STORE.name == "sqlite":  # neither the file nor its WAL keeps the erased bytes
+            for name in ("reports.sqlite3", "reports.sqlite3-wal"):
+                with open(os.path.join(receiver.dir, name), "rb") as f:
+                    content = f.read()
+                for erased in (b"111.444.777-35", b"11144477735", b"eatriz", b"98765-4321", b"01310-100", b"utra@"):
+                    self.assertNotIn(erased, content, name)
+
+        # Kept for 30 days: a report received a minute over them loses its personal data, one a minute short keeps it.
+        for report, age in ((3, 30 * 86400 + 60), (4, 30 * 86400 - 60)):
+            received = time.strftime("%Y-%m-%dT%H:%M:%S.000Z", time.gmtime(time.time() - age))
+            STORE.rows(receiver.database, f"UPDATE reports SET received = '{received}' WHERE id = {report}")
+        self.assertEqual(receiver.stop(), 0)
+        receiver = Receiver("--personal-data-days", "30", folder=receiver.dir, database=receiver.database, token=receiver.token)
+        for _ in range(100):
+            audit = STORE.rows(receiver.database, "SELECT who, address, action, subject, result FROM audit ORDER BY id")
+            if len(audit) == 3:
+                break
+            time.sleep(0.1)
+        self.assertEqual(audit[:2], [("token", "127.0.0.1", "exportacao", "1,3", "2"), ("token", "127.0.0.1", "anonimizacao", "1,2", "2")])
+        self.assertRegex("|".join(audit[2]), r"^retencao\|\|anonimizacao\|recebidos antes de 20\d\d-[-\d]+T[\d:.]+Z\|1$")
+        self.assertEqual([dict(items)["cpf"] for _, _, items in receiver.stored()], ["anonimizado"] * 3 + ["0"])
+
     def test_the_metrics_page_counts_what_the_receiver_did(self):
         receiver = Receiver("--idle-timeout", "2")
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
@@ -146,7 +200,7 @@ class Receiving(unittest.TestCase):
             **{f'report_receiver_connections_cut_total{{reason="{r}"}}': 3 * (r == "idle")
                for r in ("deadline", "idle", "connection_cap", "request_budget", "body_cap")},
             "report_receiver_store_errors_total": 0,
-            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="5"}': 1})
+            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="6"}': 1})
         self.assertTrue(0 < metrics["report_receiver_commit_seconds_sum"] < 3)
 
 
@@ -160,6 +214,9 @@ class Refusing(unittest.TestCase):
         query, local = query_of(items), {"host": f"localhost:{port}"}
         chunks = b"400\r\n" + b"a" * 1024 + b"\r\n"
         raw, anonymous = receiver.send, lambda target, **h: request("GET", target, host="127.0.0.1", **h)
+        erase = lambda body, **h: request("POST", "/viewer/api/titular/anonimizar", body, **{
+            "host": "127.0.0.1", "origin": "http://127.0.0.1", "authorization": f"Bearer {token}",
+            "content_type": FORM, "content_length": len(body), **h})
         cases = [  # (send, query or target, headers and body, status)
             (post, query.replace("nome=Ana", "nome=Jo%c3%afo+Z"), {}, 200),
             # Empty pieces, as a proxy may leave them, are no items.
@@ -206,6 +263,14 @@ class Refusing(unittest.TestCase):
             (raw, b"GET /reports HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: 127.0.0.1\r\n\r\n", {}, 400),
             *[(raw, anonymous(f"/viewer/index.html{nul}"), {}, 400) for nul in ("\x00", "%00")],
             (raw, request("HEAD", "/viewer/", host="127.0.0.1"), {}, 200),
+            # A person's data: to the token's holder, erased only from the viewer's own pages, and
+            # only as many reports as confirmed (none holds "1").
+            (get, "/viewer/api/titular?q=1", {"authorization": None}, 401), (get, "/viewer/api/titular?q=.-", {}, 400),
+            (get, "/viewer/api/titular/anonimizar", {}, 405),
+            *[(raw, erase(body, **h), {}, status) for body, h, status in (
+                (b"q=1&count=1", {"origin": None}, 403), (b"q=1&count=1", {"origin": "http://evil.example"}, 403),
+                (b"q=1&count=1", {"authorization": None}, 401), (b"q=1", {}, 400), (b"q=1&count=0", {}, 400),
+                (b"q=&count=1", {}, 400), (b"q=1&count=1", {}, 409))],
         ]
         for row, (send, target, headers, expected) in enumerate(cases):
             status, headers, body = send(target, **headers)

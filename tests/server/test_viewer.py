@@ -232,6 +232,8 @@ class InABrowser(unittest.TestCase):
         for events in (high, {}):
             receiver.post(chair_report("LONG00000004", 0, "Maria" + "a" * 1995, cnpj="12.ABC.345/01DE-35", **events))
         receiver.post(chair_report("BIDI00000005", 2, "\u202eexe.ogima José"))
+        for serial in ("TITU00000007", "TITU00000008"):  # one person's chairs, for the Titular page
+            receiver.post(chair_report(serial, 0, "Beatriz Titular", cpf="111.444.777-35", email="bia@example.com"))
         # One chair's runs: completed (its after made two hours before it came), interrupted, only
         # a before, only an after.
         for run, stage, events, values in ((11, "before", 4, {}), (11, "after", 0, {"drive_param_0x0F": "-5"}),
@@ -248,7 +250,7 @@ class InABrowser(unittest.TestCase):
         env = dict(os.environ, VIEWER_URL=f"http://127.0.0.1:{receiver.port}",
                    VIEWER_TOKEN=receiver.token, VIEWER_HOSTILE_SERIAL="ABD777000003",
                    VIEWER_LONG_SERIAL="LONG00000004", VIEWER_BIDI_SERIAL="BIDI00000005",
-                   VIEWER_STATES_SERIAL="ESTA00000006",
+                   VIEWER_STATES_SERIAL="ESTA00000006", VIEWER_TITULAR="11144477735",
                    VIEWER_SERIAL="VZMD24123456" if walkthrough else "ABC123000001")
         if "VIEWER_SCREENSHOTS" in env:
             env["VIEWER_SCREENSHOTS"] = os.path.abspath(env["VIEWER_SCREENSHOTS"])

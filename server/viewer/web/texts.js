@@ -1,5 +1,13 @@
 // How stored texts and report keys are shown. Stored texts are anyone's input.
 
+const timeFormat = new Intl.DateTimeFormat('pt-BR', { dateStyle: 'short', timeStyle: 'medium' });
+
+// A stored time in the staff's time zone; as it is when it is no time.
+export function when(iso) {
+  const time = new Date(iso);
+  return Number.isNaN(time.getTime()) ? iso : timeFormat.format(time);
+}
+
 // Invisible controls and format characters (a right-to-left override above all) would reorder or
 // hide what stands around them, so each shows as its code point. The zero-width joiners stay: they
 // join emoji and the letters of some scripts.

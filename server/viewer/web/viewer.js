@@ -4,10 +4,10 @@
 // button and a copied link all bring it back: '#cadeiras?q=silva&antes=C', '#cadeira/SERIAL',
 // '#servico/ID'.
 import { barChart, scaleOf } from './chart.js';
-import { groupName, itemName, visible } from './texts.js';
+import { groupName, itemName, visible, when } from './texts.js';
+import { titularView } from './titular.js';
 
 const $ = (selector, root = document) => root.querySelector(selector);
-const timeFormat = new Intl.DateTimeFormat('pt-BR', { dateStyle: 'short', timeStyle: 'medium' });
 
 class Refused extends Error {}
 
@@ -32,11 +32,6 @@ async function api(path, params = {}) {
   if (!answer.ok) throw new Error(failure(path, answer.status));
   signedIn = true;
   return answer.json();
-}
-
-function when(iso) {
-  const time = new Date(iso);
-  return Number.isNaN(time.getTime()) ? iso : timeFormat.format(time);
 }
 
 // A report's time; with when the tool made it, when that was over a minute before it came.
@@ -246,7 +241,8 @@ async function route() {
     const [page, argument = ''] = path.split('/');
     const params = new URLSearchParams(query);
     const view = page === 'cadeira' ? await chairView(decodeURIComponent(argument), params)
-      : page === 'servico' ? await serviceView(Number(argument)) : await chairsView(params);
+      : page === 'servico' ? await serviceView(Number(argument))
+        : page === 'titular' ? await titularView(params, api, show) : await chairsView(params);
     if (turn === routes) view();
   } catch (failure) {
     if (turn === routes) failed(failure);

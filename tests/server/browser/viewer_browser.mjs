@@ -6,7 +6,7 @@ import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const { VIEWER_URL: base, VIEWER_TOKEN: token, VIEWER_SERIAL: serial, VIEWER_HOSTILE_SERIAL: hostile,
-  VIEWER_LONG_SERIAL: long, VIEWER_BIDI_SERIAL: bidi, VIEWER_STATES_SERIAL: states } = process.env;
+  VIEWER_LONG_SERIAL: long, VIEWER_BIDI_SERIAL: bidi, VIEWER_STATES_SERIAL: states, VIEWER_TITULAR: titular } = process.env;
 const shot = (page, name, options = {}) => process.env.VIEWER_SCREENSHOTS
   && page.screenshot({ path: path.join(process.env.VIEWER_SCREENSHOTS, name), ...options });
 
@@ -173,6 +173,23 @@ try {
   await page.type('#chave', token);
   await Promise.all([page.waitForNavigation(), page.click('#entrar button')]);
   await page.waitForSelector('#cadeira:not([hidden]) tbody tr');
+
+  // A person's reports, found by their CPF typed without its punctuation, exported whole, and
+  // anonymized once the staff confirm how many change.
+  await page.click('header .menu a[href="#titular"]');
+  await page.type('#titular-termo', titular);
+  await page.click('#titular-busca button');
+  await page.waitForSelector('#titular .achados:not([hidden])');
+  assert.deepEqual(await texts('#titular tbody td:nth-child(7)'), ['111.444.777-35', '111.444.777-35']);
+  const exported = await page.$eval('#titular .exportar', (a) => fetch(a.href).then((answer) => answer.json()));
+  assert.deepEqual(exported.reports.map((report) => report.items.length), [141, 141]);
+  await page.click('#titular .anonimizar');
+  assert.match(await page.$eval('#titular .pergunta', (question) => question.textContent), /^Anonimizar 2 relatórios\?/);
+  await shot(page, 'viewer-titular.png');
+  await page.click('#titular .sim');
+  await page.waitForSelector('#titular .resultado:not([hidden])');
+  assert.deepEqual([...await texts('#titular .resultado'), await page.$eval('#titular .vazio', (none) => none.hidden)],
+    ['2 relatórios anonimizados.', false]);
 
   // Signing out ends the session.
   await Promise.all([page.waitForNavigation(), page.click('#sair button')]);
