@@ -1,8 +1,6 @@
 """The report receiver as a maker runs it, over real sockets, on an SQLite file or (with
 RECEIVER_STORE=postgresql, for the cases that depend on the store) a PostgreSQL server of its own."""
 import contextlib
-import hashlib
-import hmac
 import json
 import os
 import re
@@ -148,6 +146,62 @@ class Receiving(unittest.TestCase):
             "report_receiver_store_errors_total": 0,
             'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="5"}': 1})
         self.assertTrue(0 < metrics["report_receiver_commit_seconds_sum"] < 3)
+
+    def test_staff_sign_in_as_themselves_their_sessions_end_at_once_and_every_read_is_recorded(self):
+        receiver = Receiver()
+        other = Receiver(database=receiver.database)  # a second receiver on the same database
+        for each in (receiver, other):
+            self.addCleanup(lambda each=each: self.assertEqual(each.stop(), 0))
+        receiver.post(report_items("José da Silva"))
+        read = lambda cookie, target, via=receiver: via.get(target, authorization=None, cookie=f"veltora_sessao={cookie}")[0]
+        once = receiver.users("add", "ana", "--role", "admin")
+        first = receiver.form("/viewer/entrar", usuario="ana", senha=once)
+        self.assertEqual([first[1], read(first[2], "/viewer/api/chairs"), read(first[2], "/viewer/api/eu")],
+                         ["/viewer/?trocar", 403, 200])  # the one-time password changed first
+        refused = "/viewer/?trocar&recusada"  # a wrong current one, the same again, or under 10 characters
+        for current, fresh, location in (("x" * 20, "ana-pass-1", refused), (once, once, refused),
+                                         (once, "ana-pass-", refused), (once, "ana-pass-1", "/viewer/")):
+            changed = receiver.form("/viewer/senha", cookie=first[2], atual=current, nova=fresh)
+            self.assertEqual(changed[1], location, (current, fresh))
+        admin, reader = changed[2], receiver.staff("bia", "leitura")
+        ended = {what: receiver.staff(what, role) for what, role in (("sair", "leitura"), ("caio", "leitura"), ("duda", "admin"))}
+        receiver.get("/reports")  # the machines' token, recorded as "token"
+        for cookie, target, status in ((first[2], "/viewer/api/eu", 401), (admin, "/viewer/api/auditoria", 200),
+                                       (admin, "/viewer/api/usuarios", 200), (reader, "/viewer/api/chairs?q=SILVA", 200),
+                                       (reader, "/viewer/api/chairs?q=%3Dcmd()", 200), (reader, "/viewer/api/auditoria", 403),
+                                       (reader, "/viewer/api/auditoria.csv", 403), (reader, "/viewer/api/usuarios", 403)):
+            self.assertEqual(read(cookie, target, other), status, target)
+        self.assertEqual(receiver.get("/viewer/api/auditoria")[0], 403)
+        # Sair, disabling and a reset each end a live session on every receiver at once.
+        receiver.form("/viewer/sair", cookie=ended["sair"])
+        receiver.users("disable", "caio")
+        receiver.users("reset", "duda")
+        self.assertEqual([read(cookie, "/viewer/api/chairs", other) for cookie in ended.values()], [401] * 3)
+        self.assertEqual(receiver.form("/viewer/entrar", usuario="caio", senha="caio-own-password")[1], "/viewer/?recusado")
+        # After 5 failures the next try waits, a second, then two, per account and per address.
+        tries = [receiver.form("/viewer/entrar", "127.0.0.3", usuario="ana", senha="wrong")[1::2] for _ in range(6)]
+        self.assertEqual(tries, [("/viewer/?recusado", None)] * 5 + [("/viewer/?aguarde=1", "1")])
+        time.sleep(1.05)
+        self.assertEqual(receiver.form("/viewer/entrar", "127.0.0.3", usuario="ana", senha="ana-pass-1")[1], "/viewer/")
+        tries = [receiver.form("/viewer/entrar", source, usuario="bia", senha="wrong")[1::2]
+                 for source in ("127.0.0.3", "127.0.0.3", "127.0.0.4")]
+        self.assertEqual(tries, [("/viewer/?recusado", None), ("/viewer/?aguarde=2", "2"), ("/viewer/?recusado", None)])
+        receiver.form("/viewer/entrar", usuario="bia-own-password", senha="x")  # a password typed as the name
+        # The audit: who read what, searches with their query, never a password; filtered and as CSV.
+        audit = lambda query="": [(e["who"], e["action"], e["subject"], e["result"]) for e in json.loads(other.get(
+            "/viewer/api/auditoria?" + query, authorization=None, cookie=f"veltora_sessao={admin}")[2])["entries"]]
+        self.assertLessEqual({("bia", "busca", "SILVA", "ok"), ("token", "relatorios", "", "ok"), ("ana", "entrada", "", "recusado"),
+                              ("ana", "entrada", "", "aguarde"), ("desconhecido", "entrada", "", "recusado"),
+                              ("ana", "senha", "", "recusado"), ("sair", "saida", "", "ok")}, set(audit()))
+        today = time.strftime("%Y-%m-%d", time.gmtime())
+        self.assertEqual([audit("pessoa=silva"), audit(f"desde={today}&ate={today}") == audit()[1:], audit(f"ate={today}") == audit()[1:], audit("usuario=bia")[:2]],
+                         [[("bia", "busca", "SILVA", "ok")], True, True, [("bia", "entrada", "", "recusado"), ("bia", "entrada", "", "aguarde")]])
+        self.assertEqual([audit(f"desde={today[:3]}9-12-31"), audit(f"ate={today[:3]}0-01-01")], [[], []])
+        csv = other.get("/viewer/api/auditoria.csv", authorization=None, cookie=f"veltora_sessao={admin}")[2].decode()
+        self.assertIn(",bia,127.0.0.1,busca,'=cmd(),ok\r\n", csv)
+        self.assertFalse([word for word in ("wrong", "own-password", "ana-pass", once) if word in csv])
+        for change in ("UPDATE audit SET who = 'x'", "DELETE FROM audit"):  # append-only
+            self.assertRaises(Exception, STORE.rows, receiver.database, change)
 
 
 @once
@@ -343,15 +397,13 @@ class Refusing(unittest.TestCase):
             receiver.process.wait(10)  # each ends by itself
             self.assertNotEqual(receiver.stop(), 0, (args, kw))
             self.assertIn(blamed, receiver.errors)
-        # Without a token file nothing can be read, not even with an empty token.
+        # Without a token file nothing can be read, not even with an empty token, nor an empty
+        # name and password sign anyone in, nor a cookie of no session open the API.
         receiver = Receiver(token=None)
-        self.assertEqual(receiver.send(request(
-            "POST", "/viewer/entrar", b"token=", host="127.0.0.1", origin="http://127.0.0.1",
-            content_type=FORM, content_length=6))[1].get("location"), "/viewer/?recusado")
-        keyless = f"{int(time.time()) + 60}.{'0' * 32}"  # nor does a seal made without a key
-        keyless += "." + hmac.new(b"", keyless.encode(), hashlib.sha256).hexdigest()
-        self.assertEqual(receiver.get("/viewer/api/chairs", authorization=None,
-                                      cookie=f"veltora_sessao={keyless}")[0], 401)
+        self.assertEqual([receiver.form("/viewer/entrar", usuario="", senha="")[1],
+                          receiver.get("/reports", authorization="Bearer ")[0],
+                          receiver.get("/viewer/api/chairs", authorization=None, cookie=f"veltora_sessao={'0' * 64}")[0]],
+                         ["/viewer/?recusado", 401, 401])
         # The proxy's own entry, the last, names the client (an empty one: the proxy); each report
         # goes to a receiver started anew on the same database.
         for forwarded in ("1.1.1.1, 2.2.2.2, 10.9 9.9", "1.2.3.4, "):
