@@ -172,6 +172,8 @@ class Receiving(unittest.TestCase):
                                        (reader, "/viewer/api/auditoria.csv", 403), (reader, "/viewer/api/usuarios", 403)):
             self.assertEqual(read(cookie, target, other), status, target)
         self.assertEqual(receiver.get("/viewer/api/auditoria")[0], 403)
+        STORE.rows(receiver.database, f"UPDATE sessions SET expires = {int(time.time()) - 1} WHERE user_name = 'bia'")
+        self.assertEqual(read(reader, "/viewer/api/chairs"), 401)  # expired
         # Sair, disabling and a reset each end a live session on every receiver at once.
         receiver.form("/viewer/sair", cookie=ended["sair"])
         receiver.users("disable", "caio")
