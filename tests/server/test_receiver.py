@@ -172,8 +172,11 @@ class Receiving(unittest.TestCase):
                                        (reader, "/viewer/api/auditoria.csv", 403), (reader, "/viewer/api/usuarios", 403)):
             self.assertEqual(read(cookie, target, other), status, target)
         self.assertEqual(receiver.get("/viewer/api/auditoria")[0], 403)
-        STORE.rows(receiver.database, f"UPDATE sessions SET expires = {int(time.time()) - 1} WHERE user_name = 'bia'")
-        self.assertEqual(read(reader, "/viewer/api/chairs"), 401)  # expired
+        for change in (f"UPDATE sessions SET expires = {int(time.time()) - 1} WHERE user_name = 'bia'",  # expired
+                       f"UPDATE sessions SET expires = {int(time.time()) + 60} WHERE user_name = 'bia';"
+                       " UPDATE users SET disabled = 1 WHERE name = 'bia'"):  # its account disabled
+            STORE.rows(receiver.database, change)
+            self.assertEqual(read(reader, "/viewer/api/chairs"), 401, change)
         # Sair, disabling and a reset each end a live session on every receiver at once.
         receiver.form("/viewer/sair", cookie=ended["sair"])
         receiver.users("disable", "caio")
@@ -185,6 +188,8 @@ class Receiving(unittest.TestCase):
         self.assertEqual(tries, [("/viewer/?recusado", None)] * 5 + [("/viewer/?aguarde=1", "1")])
         time.sleep(1.05)
         self.assertEqual(receiver.form("/viewer/entrar", "127.0.0.3", usuario="ana", senha="ana-pass-1")[1], "/viewer/")
+        self.assertEqual([receiver.form("/viewer/entrar", "127.0.0.5", usuario="ana", senha="wrong")[1] for _ in range(2)],
+                         ["/viewer/?recusado"] * 2)  # the sign-in cleared the account's count
         tries = [receiver.form("/viewer/entrar", source, usuario="bia", senha="wrong")[1::2]
                  for source in ("127.0.0.3", "127.0.0.3", "127.0.0.4")]
         self.assertEqual(tries, [("/viewer/?recusado", None), ("/viewer/?aguarde=2", "2"), ("/viewer/?recusado", None)])
