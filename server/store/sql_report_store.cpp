@@ -114,7 +114,11 @@ SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> write
 
 int SqlReportStore::keep(const std::function<int(SqlConnection &)> &work) {
     std::lock_guard<std::mutex> lock(keeper_mutex_);
-    const int result = work(*keeper_);
+    int result = work(*keeper_);
+    // A connection the database dropped (a restart) fails its next statement and connects anew
+    // at the one after: the work goes once more, at worst writing a record twice, never losing it.
+    if (result == receiver_failed)
+        result = work(*keeper_);
     if (result < 0)
         failed_because() = keeper_->last_error();
     return result;
