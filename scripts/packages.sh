@@ -4,7 +4,7 @@
 veltora_packages=(
     cmake g++ make pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5network5
-    libftdi-dev libmicrohttpd-dev libsqlite3-dev libpq-dev libssl-dev nlohmann-json3-dev postgresql python3
+    libftdi-dev libmicrohttpd-dev libsqlite3-dev libpq-dev libssl-dev libsodium-dev nlohmann-json3-dev postgresql python3
     fonts-dejavu-core
     # The interface fonts of the usual desktops, which the window's texts are tested at.
     fonts-noto-core fonts-liberation2

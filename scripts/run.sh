@@ -17,8 +17,17 @@ mkdir -p "$data"
 token=$data/token
 [ -s "$token" ] || (umask 077 && head -c 24 /dev/urandom | base64 > "$token")
 chmod 600 "$token"
-"$build/server/report-receiver" --database "$data/reports.sqlite3" --token-file "$token" \
-    > "$data/access.log" &
+receiver_command=("$build/server/report-receiver" --database "$data/reports.sqlite3" --token-file "$token")
+# The viewer's staff sign in as themselves: an admin of this demo's own, with a new one-time
+# password at every run (the one before is not kept anywhere).
+users=("$build/server/report-receiver" users)
+accounts=$("${users[@]}" list --database "$data/reports.sqlite3")
+if grep -q '^demo'$'\t' <<< "$accounts"; then
+    password=$("${users[@]}" reset demo --database "$data/reports.sqlite3" | awk '{print $NF}')
+else
+    password=$("${users[@]}" add demo --role admin --database "$data/reports.sqlite3" | awk '{print $NF}')
+fi
+"${receiver_command[@]}" > "$data/access.log" &
 receiver=$!
 trap 'kill $receiver 2>/dev/null || true; wait $receiver 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
@@ -27,12 +36,19 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 
+sign_in="sign in as demo with the one-time password $password (then choose your own)"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "Reports go to http://127.0.0.1:8080; list them with"
     echo "  curl -H \"Authorization: Bearer \$(cat $token)\" http://127.0.0.1:8080/reports"
+    echo "While the window is open, see them in a browser: open http://127.0.0.1:8080/viewer/ and"
+    echo "  $sign_in."
     "$build/app/veltora-motor-sim" "$@"
 else
-    echo "No display: running the scripted walkthrough offscreen."
+    echo "No display: running the scripted walkthrough offscreen. Its reports stay in $data;"
+    echo "to see them in a browser, start the receiver again:"
+    echo "  ${receiver_command[*]}"
+    echo "then, from a machine with a browser, tunnel to this one (ssh -L 8080:127.0.0.1:8080 $(hostname)),"
+    echo "open http://127.0.0.1:8080/viewer/ there and $sign_in."
     # The walkthrough's customer goes into a settings store of its own, not the user's.
     XDG_CONFIG_HOME="$PWD/$data/config" QT_QPA_PLATFORM=offscreen \
         "$build/app/veltora-walkthrough" --screenshot "$data/walkthrough.png" --token-file "$token"

@@ -1,9 +1,10 @@
-#include "server/access/read_access.h"
+#include "server/access/access.h"
 #include "server/receiver/personal_data_retention.h"
 #include "server/receiver/report_receiver.h"
 #include "server/receiver_options.h"
 #include "server/store/report_store.h"
 #include "server/store/sqlite/sqlite_backup.h"
+#include "server/users_command.h"
 
 #include <csignal>
 #include <cstdio>
@@ -53,6 +54,8 @@ int backup(const ReceiverOptions &options) {
 int run(int argc, char **argv) {
     // Reports hold personal data: every file this process creates is its owner's alone.
     umask(077);
+    if (argc > 1 && std::string(argv[1]) == "users")
+        return users_command(argc, argv);
     ReceiverOptions options;
     std::string error;
     if (parse_receiver_options(argc, argv, options, error) != 0) {

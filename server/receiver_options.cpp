@@ -101,6 +101,8 @@ int parse_receiver_options(int argc, const char *const *argv, ReceiverOptions &o
 const char *receiver_usage() {
     return "usage: report-receiver [options]\n"
            "       report-receiver backup [--database D] --to FILE\n"
+           "       report-receiver users add NAME --role admin|leitura [--database D]\n"
+           "       report-receiver users list|disable NAME|reset NAME [--database D]\n"
            "  --address A        address to listen on (default 127.0.0.1)\n"
            "  --port N           port to listen on (default 8080)\n"
            "  --database D       SQLite file (default ./reports.sqlite3), or a PostgreSQL\n"
@@ -116,5 +118,9 @@ const char *receiver_usage() {
            "                     anonymize the customers' data in reports older than N days,\n"
            "                     at start and then daily (default: kept)\n"
            "backup copies the SQLite database D, while receivers run on it, into the new file\n"
-           "FILE (mode 600) and checks the copy's integrity; back PostgreSQL up with pg_dump.\n";
+           "FILE (mode 600) and checks the copy's integrity; back PostgreSQL up with pg_dump.\n"
+           "users manages the staff who sign in to the viewer, on the receivers' database D:\n"
+           "add prints a one-time password, to be changed at the first sign-in; the role\n"
+           "leitura reads services, admin also reads the audit. disable ends the user's\n"
+           "sessions at once; reset gives a new one-time password (and enables again).\n";
 }

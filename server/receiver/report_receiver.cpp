@@ -1,6 +1,6 @@
 #include "server/receiver/report_receiver.h"
 
-#include "server/access/read_access.h"
+#include "server/access/access.h"
 #include "server/metrics/exposition.h"
 #include "server/receiver/health_check.h"
 #include "server/receiver/receiver_metrics.h"
@@ -34,13 +34,13 @@ bool method_is(const char *method, const HttpRequest &request, HttpResponse &res
 
 struct ReportReceiver::Impl {
     ReportStore &store;
-    ReadAccess access;
+    Access access;
     Viewer viewer;
     ReceiverMetrics metrics;
     HttpServer server;
 
     Impl(ReportStore &s, ReceiverSettings settings)
-        : store(s), access(settings.token, settings.names), viewer(s, access, settings.token),
+        : store(s), access(s, settings.token, settings.names), viewer(s, access),
           server(
               settings.limits, [this](const HttpRequest &q, HttpResponse &a) { route(q, a); },
               settings.trusted_proxy, settings.access_log, settings.error_log) {}
@@ -62,10 +62,15 @@ void ReportReceiver::Impl::route(const HttpRequest &request, HttpResponse &respo
         return;
     }
     if (request.path == "/reports" || request.path == "/metrics") {
-        if (!method_is("GET", request, response) || access.check(request, response) != 0)
+        Reader reader;
+        if (!method_is("GET", request, response) ||
+            access.check(request, response, Need::reading, reader) != 0)
             return;
-        if (request.path == "/reports")
-            return list_reports(request, response);
+        if (request.path == "/reports") {
+            list_reports(request, response);
+            access.record(reader, request, "relatorios", "", response);
+            return;
+        }
         response.content_type = exposition_type;
         response.body = metrics.page(server.counters(), store.statistics());
         return;

@@ -52,8 +52,9 @@ public:
 
     // Runs work on a read-write connection of its own, kept for the staff's records (accounts,
     // sessions, the audit, erasures) so they never wait behind a batch of reports; one work at a
-    // time. What work returns; when it fails (below 0), failure() says why and the transaction
-    // work left open, if any, is rolled back.
+    // time; work that fails with receiver_failed goes once more, as after a dropped connection.
+    // What work returns; when it fails (below 0), failure() says why and the transaction work
+    // left open, if any, is rolled back.
     virtual int keep(const std::function<int(SqlConnection &)> &work) = 0;
 
     // Appends entry to the audit. 0 or store_write_failed.

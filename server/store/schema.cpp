@@ -153,6 +153,29 @@ const std::vector<Migration> &migrations() {
          "CREATE INDEX reports_anonymized ON reports (anonymized);"
          "CREATE INDEX reports_personal_received ON reports (received) WHERE anonymized IS NULL;",
          &backfill_personal_keys},
+        // The staff who read the reports, each under a name of their own: an Argon2id hash of the
+        // password, never the password; their sessions, by a hash of the cookie alone; and the
+        // failed sign-ins of each account and address, which make the next try wait.
+        {"CREATE TABLE users ("
+         " name TEXT PRIMARY KEY, role TEXT NOT NULL, password TEXT NOT NULL,"
+         " must_change INTEGER NOT NULL, disabled INTEGER NOT NULL, created TEXT NOT NULL);"
+         "CREATE TABLE sessions ("
+         " id TEXT PRIMARY KEY, user_name TEXT NOT NULL REFERENCES users(name),"
+         " expires INTEGER NOT NULL);"
+         "CREATE INDEX sessions_user ON sessions (user_name);"
+         "CREATE TABLE sign_in_failures ("
+         " key TEXT PRIMARY KEY, failures INTEGER NOT NULL, last_at INTEGER NOT NULL);",
+         "CREATE TABLE users ("
+         " name TEXT COLLATE \"C\" PRIMARY KEY, role TEXT NOT NULL, password TEXT NOT NULL,"
+         " must_change INTEGER NOT NULL, disabled INTEGER NOT NULL, created TEXT NOT NULL);"
+         "CREATE TABLE sessions ("
+         " id TEXT COLLATE \"C\" PRIMARY KEY, user_name TEXT NOT NULL REFERENCES users(name),"
+         " expires BIGINT NOT NULL);"
+         "CREATE INDEX sessions_user ON sessions (user_name);"
+         "CREATE TABLE sign_in_failures ("
+         " key TEXT COLLATE \"C\" PRIMARY KEY, failures INTEGER NOT NULL, last_at BIGINT NOT "
+         "NULL);",
+         nullptr},
     };
     return steps;
 }

@@ -64,4 +64,7 @@ public:
 
     // The last failure as the database described it, for the operator's log.
     virtual std::string last_error() const = 0;
+
+    // True while a transaction is open, failed or not.
+    virtual bool in_transaction() const = 0;
 };

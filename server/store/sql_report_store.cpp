@@ -115,11 +115,20 @@ SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> write
 
 int SqlReportStore::keep(const std::function<int(SqlConnection &)> &work) {
     std::lock_guard<std::mutex> lock(keeper_mutex_);
-    const int result = work(*keeper_);
-    if (result < 0) {
+    // A connection the database dropped (a restart) fails its next statement and connects anew
+    // at the one after: work that fails so goes once more, at worst writing a record twice, never
+    // losing it.
+    int result = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        result = work(*keeper_);
+        if (result >= 0)
+            break;
         failed_because() = keeper_->last_error();
         // Its cause noted, what work left of a transaction is undone.
-        keeper_->run("ROLLBACK");
+        if (keeper_->in_transaction())
+            keeper_->run("ROLLBACK");
+        if (result != receiver_failed)
+            break;
     }
     return result;
 }

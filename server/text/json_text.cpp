@@ -1,10 +1,5 @@
 #include "server/text/json_text.h"
 
-std::string json_text(const nlohmann::json &value) {
-    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 std::string json_text(const nlohmann::ordered_json &value) {
     return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
-

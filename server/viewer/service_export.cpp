@@ -16,7 +16,9 @@ bool plain_number(const std::string &text) {
     return *end == '\0' && text.find_first_of(" \t\r\n") == std::string::npos;
 }
 
-std::string cell(const std::string &raw) {
+} // namespace
+
+std::string csv_cell(const std::string &raw) {
     std::string text = utf8_text(raw);
     if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos &&
         !plain_number(text))
@@ -31,6 +33,8 @@ std::string cell(const std::string &raw) {
     }
     return quoted + "\"";
 }
+
+namespace {
 
 StoredReport stored(const ReportHead &head, const FormItems &items) {
     StoredReport report;
@@ -53,7 +57,7 @@ std::string service_reports_json(const ServiceRecord &service) {
 std::string service_reports_csv(const ServiceRecord &service) {
     const auto line = [](const std::string &item, const std::string &before,
                          const std::string &after) {
-        return cell(item) + "," + cell(before) + "," + cell(after) + "\r\n";
+        return csv_cell(item) + "," + csv_cell(before) + "," + csv_cell(after) + "\r\n";
     };
     const ReportHead none;
     const ReportHead &after = service.paired ? service.after : none;

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Until people sign in as themselves, the staff act through the receiver's token.
-constexpr const char *staff = "token";
-
 const char *const shown_items[] = {"drive_serial", "nome", "email", "telefone",
                                    "cep",          "cpf",  "cnpj"};
 
@@ -50,9 +47,9 @@ nlohmann::json export_json(const std::string &query, const std::vector<StoredRep
 } // namespace
 
 void TitularRoutes::serve(const HttpRequest &request, const FormItems &query,
-                          HttpResponse &response) {
+                          const std::string &who, HttpResponse &response) {
     if (request.path == erase_path)
-        return erase(request, response);
+        return erase(request, who, response);
     const bool download = request.path == "/viewer/api/titular.json";
     if (!download && request.path != "/viewer/api/titular")
         return answer(response, 404, "ERROR: not found\n");
@@ -64,21 +61,22 @@ void TitularRoutes::serve(const HttpRequest &request, const FormItems &query,
         response.cause = "personal data not read: " + store_.failure();
         return answer(response, 500, "ERROR: not readable\n");
     }
-    if (!download)
-        return json(response, found_json(reports));
     std::string ids;
     for (const StoredReport &report : reports)
         ids += (ids.empty() ? "" : ",") + std::to_string(report.id);
-    if (store_.record({staff, request.client, "exportacao", ids, std::to_string(reports.size())}) !=
-        0) {
-        response.cause = "export not recorded: " + store_.failure();
+    if (store_.record({who, request.client, download ? "exportacao" : "titular", ids,
+                       std::to_string(reports.size())}) != 0) {
+        response.cause = "personal data read not recorded: " + store_.failure();
         return answer(response, 500, "ERROR: not recorded\n");
     }
+    if (!download)
+        return json(response, found_json(reports));
     response.headers.emplace_back("Content-Disposition", "attachment; filename=\"titular.json\"");
     json(response, export_json(form_value(query, "q"), reports));
 }
 
-void TitularRoutes::erase(const HttpRequest &request, HttpResponse &response) {
+void TitularRoutes::erase(const HttpRequest &request, const std::string &who,
+                          HttpResponse &response) {
     // The viewer refused any other site's Origin; a browser names the origin of every form, so a
     // request without one came from no page of ours.
     if (request.header("Origin").empty())
@@ -91,7 +89,7 @@ void TitularRoutes::erase(const HttpRequest &request, HttpResponse &response) {
     const std::string key = personal_key(form_value(form, "q"));
     if (key.empty())
         return answer(response, 400, "ERROR: q is a CPF, a CNPJ or an e-mail\n");
-    const AuditEntry entry{staff, request.client, "anonimizacao", "", ""};
+    const AuditEntry entry{who, request.client, "anonimizacao", "", ""};
     long long count = 0;
     const int result = store_.keep([&](SqlConnection &c) {
         count = anonymize_person(c, key, confirmed, entry);

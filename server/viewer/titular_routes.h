@@ -3,9 +3,12 @@
 #include "server/http/http_server.h"
 #include "server/text/form_decoding.h"
 
+#include <string>
+
 class ReportStore;
 
-// A person's data on request, under /viewer/api/titular, for those the viewer lets in:
+// A person's data on request, under /viewer/api/titular, for the admins the viewer lets in, each
+// act recorded in the audit under who did it, without the CPF, CNPJ or e-mail looked for:
 //   GET  titular?q=         the reports holding the CPF, CNPJ or e-mail q, with their personal
 //                           items: {"count","reports":[{"id","received","client","serial","nome",
 //                           "email","telefone","cep","cpf","cnpj"}]}
@@ -18,12 +21,13 @@ public:
 
     static constexpr const char *erase_path = "/viewer/api/titular/anonimizar";
 
-    // Answers a request whose path starts with /viewer/api/titular, once the viewer let it in;
+    // Answers a request whose path starts with /viewer/api/titular, once the viewer let who in;
     // query: its URL's query, decoded.
-    void serve(const HttpRequest &request, const FormItems &query, HttpResponse &response);
+    void serve(const HttpRequest &request, const FormItems &query, const std::string &who,
+               HttpResponse &response);
 
 private:
-    void erase(const HttpRequest &request, HttpResponse &response);
+    void erase(const HttpRequest &request, const std::string &who, HttpResponse &response);
 
     ReportStore &store_;
 };

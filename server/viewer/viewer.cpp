@@ -1,7 +1,8 @@
 #include "server/viewer/viewer.h"
 
-#include "server/access/read_access.h"
 #include "server/store/report_store.h"
+#include "server/text/json_text.h"
+#include "server/viewer/audit_view.h"
 #include "server/viewer/service_export.h"
 #include "server/viewer/viewer_assets.h"
 #include "server/viewer/viewer_json.h"
@@ -10,7 +11,6 @@
 
 namespace {
 
-constexpr const char *cookie_name = "veltora_sessao";
 constexpr long long largest_page = 500;
 constexpr long long no_cursor = 1LL << 62;
 
@@ -22,12 +22,6 @@ const char *const page_policy =
 void unreadable(HttpResponse &response, std::string cause) {
     answer(response, 500, "ERROR: not readable\n");
     response.cause = std::move(cause);
-}
-
-void redirect(HttpResponse &response, const char *location) {
-    response.status = 303;
-    response.headers.emplace_back("Location", location);
-    response.body.clear();
 }
 
 void json(HttpResponse &response, std::string body) {
@@ -61,18 +55,10 @@ bool serve_asset(const std::string &name, HttpResponse &response) {
     return false;
 }
 
-// The receiver speaks plain HTTP; when the browser reached it through a TLS proxy its Origin says
-// so, and the cookie is then kept off plain connections.
-std::string cookie(const HttpRequest &request, const std::string &value, std::time_t seconds) {
-    const bool behind_tls = request.header("Origin").rfind("https://", 0) == 0;
-    return std::string(cookie_name) + "=" + value + "; Max-Age=" + std::to_string(seconds) +
-           "; Path=/; HttpOnly; SameSite=Strict" + (behind_tls ? "; Secure" : "");
-}
-
 } // namespace
 
-Viewer::Viewer(ReportStore &store, const ReadAccess &access, const std::string &token)
-    : history_(store), access_(access), seal_(token), titular_(store) {}
+Viewer::Viewer(ReportStore &store, const Access &access)
+    : history_(store), access_(access), titular_(store) {}
 
 bool Viewer::serve(const HttpRequest &request, HttpResponse &response) {
     const std::string &path = request.path;
@@ -85,19 +71,21 @@ bool Viewer::serve(const HttpRequest &request, HttpResponse &response) {
         answer(response, 421, "ERROR: unknown host\n");
         return true;
     }
-    const bool post =
-        path == "/viewer/entrar" || path == "/viewer/sair" || path == TitularRoutes::erase_path;
+    const bool post = path == "/viewer/entrar" || path == "/viewer/sair" ||
+                      path == "/viewer/senha" || path == TitularRoutes::erase_path;
     if (request.method != (post ? "POST" : "GET")) {
         response.headers.emplace_back("Allow", post ? "POST" : "GET");
         answer(response, 405, post ? "ERROR: POST only\n" : "ERROR: GET only\n");
         return true;
     }
     if (path == "/" || path == "/viewer")
-        redirect(response, "/viewer/");
+        viewer_redirect(response, "/viewer/");
     else if (path == "/viewer/entrar")
         sign_in(request, response);
     else if (path == "/viewer/sair")
         sign_out(request, response);
+    else if (path == "/viewer/senha")
+        change_password(request, response);
     else if (path.rfind("/viewer/api/", 0) == 0)
         api(request, response);
     else if (!serve_asset(path == "/viewer/" ? "index.html" : path.substr(8), response))
@@ -105,57 +93,52 @@ bool Viewer::serve(const HttpRequest &request, HttpResponse &response) {
     return true;
 }
 
-void Viewer::sign_in(const HttpRequest &request, HttpResponse &response) {
-    // A form of another site cannot sign anyone in or out: browsers name the form's origin.
-    if (request.header("Origin").empty() || !access_.own_origin(request))
-        return answer(response, 403, "ERROR: foreign origin\n");
-    FormItems form;
-    if (!form_content(request.header("Content-Type")) || decode_form(request.body, form) != 0)
-        return answer(response, 400, "ERROR: a form is expected\n");
-    if (!access_.token_matches(form_value(form, "token")))
-        return redirect(response, "/viewer/?recusado");
-    const std::string value = seal_.issue(std::time(nullptr));
-    if (value.empty()) {
-        response.cause = "no session sealed: no random nonce or no key";
-        return answer(response, 500, "ERROR: no session could be made\n");
-    }
-    response.headers.emplace_back("Set-Cookie", cookie(request, value, session_seconds));
-    redirect(response, "/viewer/");
-}
-
-void Viewer::sign_out(const HttpRequest &request, HttpResponse &response) {
-    if (request.header("Origin").empty() || !access_.own_origin(request))
-        return answer(response, 403, "ERROR: foreign origin\n");
-    response.headers.emplace_back("Set-Cookie", cookie(request, "", 0));
-    redirect(response, "/viewer/");
-}
-
-int Viewer::allow(const HttpRequest &request, HttpResponse &response) const {
-    const std::string session = cookie_named(request.header("Cookie"), cookie_name);
-    if (session.empty() || !seal_.valid(session, std::time(nullptr)))
-        return access_.check(request, response);
-    if (!access_.own_origin(request)) {
-        answer(response, 403, "ERROR: foreign origin\n");
-        return receiver_failed;
-    }
-    return 0;
-}
-
 void Viewer::api(const HttpRequest &request, HttpResponse &response) {
-    if (allow(request, response) != 0)
+    const std::string &path = request.path;
+    const bool audit = path == "/viewer/api/auditoria" || path == "/viewer/api/auditoria.csv";
+    const bool titular = path.rfind("/viewer/api/titular", 0) == 0;
+    const Need need = audit || titular || path == "/viewer/api/usuarios" ? Need::admin
+                      : path == "/viewer/api/eu"                         ? Need::own_account
+                                                                         : Need::reading;
+    Reader reader;
+    if (access_.check(request, response, need, reader) != 0)
         return;
     FormItems query;
     if (decode_form(request.query, query) != 0)
         return answer(response, 400, "ERROR: bad percent escape\n");
-    if (request.path == "/viewer/api/chairs")
-        return list_chairs(query, response);
-    if (request.path == "/viewer/api/services")
-        return list_services(query, response);
-    if (request.path.rfind("/viewer/api/titular", 0) == 0)
-        return titular_.serve(request, query, response);
-    if (request.path.rfind("/viewer/api/service", 0) == 0)
-        return show_service(request.path, query, response);
-    answer(response, 404, "ERROR: not found\n");
+    if (path == "/viewer/api/eu")
+        return json(response, json_text({{"name", reader.name},
+                                         {"role", role_name(reader.role)},
+                                         {"must_change", reader.must_change}}));
+    if (path == "/viewer/api/usuarios")
+        return answer_accounts(history_, response);
+    // A person's data records itself: never the CPF or e-mail looked for, which an erasure
+    // must leave nowhere.
+    if (titular)
+        return titular_.serve(request, query, reader.name, response);
+    // What each read is recorded as: a search keeps its query, the rest what they opened.
+    std::string action;
+    std::string subject;
+    if (path == "/viewer/api/chairs") {
+        subject = form_value(query, "q");
+        action = subject.empty() ? "cadeiras" : "busca";
+        list_chairs(query, response);
+    } else if (path == "/viewer/api/services") {
+        action = "cadeira";
+        subject = form_value(query, "serial");
+        list_services(query, response);
+    } else if (path.rfind("/viewer/api/service", 0) == 0) {
+        action = path == "/viewer/api/service" ? "servico" : "download";
+        subject = "servico-" + form_value(query, "id") + path.substr(19);
+        show_service(path, query, response);
+    } else if (audit) {
+        action = path == "/viewer/api/auditoria" ? "auditoria" : "download";
+        subject = action == "download" ? "auditoria.csv" : form_value(query, "pessoa");
+        answer_audit(history_, query, action == "download", response);
+    } else {
+        return answer(response, 404, "ERROR: not found\n");
+    }
+    access_.record(reader, request, action, subject, response);
 }
 
 void Viewer::list_chairs(const FormItems &query, HttpResponse &response) {

@@ -244,6 +244,28 @@ class Receiver:
         return {line.rsplit(" ", 1)[0]: float(line.rsplit(" ", 1)[1])
                 for line in page.decode().splitlines() if not line.startswith("#")}
 
+    def users(self, *args):
+        """The users command on its database: a one-time password when it prints one."""
+        done = subprocess.run([RECEIVER, "users", *args, "--database", self.database],
+                              capture_output=True, text=True, timeout=60)
+        assert done.returncode == 0, done.stderr
+        return done.stdout.split()[-1] if "one-time" in done.stdout else done.stdout
+
+    def form(self, path, source="127.0.0.1", cookie=None, **fields):
+        """(status, Location, session cookie or None, Retry-After) of the viewer's form at path."""
+        body = urllib.parse.urlencode(fields).encode()
+        status, headers, _ = exchange(self.port, request(
+            "POST", path, body, host=f"127.0.0.1:{self.port}", origin=f"http://127.0.0.1:{self.port}",
+            content_type=FORM, content_length=len(body), cookie=cookie and f"veltora_sessao={cookie}"), source)
+        value = headers.get("set-cookie", "").split(";")[0].partition("=")[2]
+        return status, headers.get("location"), value or None, headers.get("retry-after")
+
+    def staff(self, name, role):
+        """A session of a new user of role, one-time password changed to name's own."""
+        once = self.users("add", name, "--role", role)
+        cookie = self.form("/viewer/entrar", usuario=name, senha=once)[2]
+        return self.form("/viewer/senha", cookie=cookie, atual=once, nova=f"{name}-own-password")[2]
+
     def memory_kib(self):
         with open(f"/proc/{self.process.pid}/status") as status:
             return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))

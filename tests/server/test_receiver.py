@@ -1,8 +1,6 @@
 """The report receiver as a maker runs it, over real sockets, on an SQLite file or (with
 RECEIVER_STORE=postgresql, for the cases that depend on the store) a PostgreSQL server of its own."""
 import contextlib
-import hashlib
-import hmac
 import json
 import os
 import re
@@ -130,34 +128,40 @@ class Receiving(unittest.TestCase):
                 report_items("Ana", drive_serial="ANA3", cpf="529.982.247-25", email=" BIA@Example.COM "),
                 report_items("Oficina", drive_serial="OFI4", cnpj="12.ABC.345/01DE-35")]
         self.assertEqual([receiver.post(items)[0] for items in sent], [200] * 4)
+        admin = receiver.staff("tita", "admin")  # a person's data is the admins' alone
+        self.assertEqual([receiver.get("/viewer/api/titular?q=11144477735")[0],
+                          receiver.get("/viewer/api/titular?q=11144477735", authorization=None,
+                                       cookie=f"veltora_sessao={receiver.staff('lia', 'leitura')}")[0]], [403, 403])
 
         def found(query):
-            return [r["id"] for r in json.loads(receiver.get("/viewer/api/titular?q=" + urllib.parse.quote(query))[2])["reports"]]
+            return [r["id"] for r in json.loads(receiver.get("/viewer/api/titular?q=" + urllib.parse.quote(query), authorization=None,
+                                                             cookie=f"veltora_sessao={admin}")[2])["reports"]]
 
         def erase(count, query="111.444.777-35"):
             body = urllib.parse.urlencode({"q": query, "count": count}).encode()
             return receiver.send(request("POST", "/viewer/api/titular/anonimizar", body, host="127.0.0.1", origin="http://127.0.0.1",
-                                         authorization=f"Bearer {receiver.token}", content_type=FORM, content_length=len(body)))[::2]
+                                         cookie=f"veltora_sessao={admin}", content_type=FORM, content_length=len(body)))[::2]
         # A CPF or CNPJ with or without its punctuation, an e-mail in any case: whole, never a part.
         for query, ids in (("111.444.777-35", [1, 2]), ("11144477735", [1, 2]), ("1114447773", []), ("111444777350", []),
                            (" BIA@example.com", [1, 3]), ("bia@example.co", []), ("12abc34501de35", [4])):
             self.assertEqual(found(query), ids, query)
-        export = json.loads(receiver.get("/viewer/api/titular.json?q=bia%40example.com")[2])
+        export = json.loads(receiver.get("/viewer/api/titular.json?q=bia%40example.com", authorization=None,
+                                         cookie=f"veltora_sessao={admin}")[2])
         self.assertEqual([[tuple(item) for item in r["items"]] for r in export["reports"]], [sent[0], sent[2]])
         self.assertEqual([erase(3)[0], erase(1)[0], erase(2)], [409, 409, (200, b'{"anonymized":2}')])
         personal = ("nome", "email", "telefone", "cep", "cpf", "cnpj")
         self.assertEqual([items for _, _, items in receiver.stored()],
                          [[(k, "anonimizado" if k in personal else v) for k, v in items] for items in sent[:2]] + sent[2:])
-        self.assertEqual([found("11144477735"), found("bia@example.com"), found("outra@example.com")], [[], [3], []])
-        chairs = [[(c["serial"], c["customer"], c["taxpayer"]) for c in json.loads(receiver.get(f"/viewer/api/chairs?q={q}")[2])["chairs"]]
-                  for q in ("beatriz", "111444", "anonimizado")]
-        self.assertEqual(chairs, [[], [], [("BIA2", "anonimizado", "anonimizado"), ("BIA1", "anonimizado", "anonimizado")]])
         if STORE.name == "sqlite":  # neither the file nor its WAL keeps the erased bytes
             for name in ("reports.sqlite3", "reports.sqlite3-wal"):
                 with open(os.path.join(receiver.dir, name), "rb") as f:
                     content = f.read()
                 for erased in (b"111.444.777-35", b"11144477735", b"eatriz", b"98765-4321", b"01310-100", b"utra@"):
-                    self.assertNotIn(erased, content, name)
+                    self.assertFalse(erased in content, (erased, name))
+        self.assertEqual([found("11144477735"), found("bia@example.com"), found("outra@example.com")], [[], [3], []])
+        chairs = [[(c["serial"], c["customer"], c["taxpayer"]) for c in json.loads(receiver.get(f"/viewer/api/chairs?q={q}")[2])["chairs"]]
+                  for q in ("beatriz", "111444", "anonimizado")]
+        self.assertEqual(chairs, [[], [], [("BIA2", "anonimizado", "anonimizado"), ("BIA1", "anonimizado", "anonimizado")]])
 
         # Kept for 30 days: a report received a minute over them loses its personal data, one a minute short keeps it.
         for report, age in ((3, 30 * 86400 + 60), (4, 30 * 86400 - 60)):
@@ -166,12 +170,15 @@ class Receiving(unittest.TestCase):
         self.assertEqual(receiver.stop(), 0)
         receiver = Receiver("--personal-data-days", "30", folder=receiver.dir, database=receiver.database, token=receiver.token)
         for _ in range(100):
-            audit = STORE.rows(receiver.database, "SELECT who, address, action, subject, result FROM audit ORDER BY id")
-            if len(audit) == 3:
+            audit = STORE.rows(receiver.database, "SELECT who, address, action, subject, result FROM audit WHERE action IN"
+                               " ('titular', 'exportacao', 'anonimizacao') ORDER BY id")
+            if len(audit) == 13:
                 break
             time.sleep(0.1)
-        self.assertEqual(audit[:2], [("token", "127.0.0.1", "exportacao", "1,3", "2"), ("token", "127.0.0.1", "anonimizacao", "1,2", "2")])
-        self.assertRegex("|".join(audit[2]), r"^retencao\|\|anonimizacao\|recebidos antes de 20\d\d-[-\d]+T[\d:.]+Z\|1$")
+        self.assertEqual(audit[:2] + audit[7:9] + audit[10:11], [("tita", "127.0.0.1", "titular", "1,2", "2")] * 2 + [
+            ("tita", "127.0.0.1", "exportacao", "1,3", "2"), ("tita", "127.0.0.1", "anonimizacao", "1,2", "2"),
+            ("tita", "127.0.0.1", "titular", "3", "1")])
+        self.assertRegex("|".join(audit[12]), r"^retencao\|\|anonimizacao\|recebidos antes de 20\d\d-[-\d]+T[\d:.]+Z\|1$")
         self.assertEqual([dict(items)["cpf"] for _, _, items in receiver.stored()], ["anonimizado"] * 3 + ["0"])
 
     def test_the_metrics_page_counts_what_the_receiver_did(self):
@@ -200,8 +207,71 @@ class Receiving(unittest.TestCase):
             **{f'report_receiver_connections_cut_total{{reason="{r}"}}': 3 * (r == "idle")
                for r in ("deadline", "idle", "connection_cap", "request_budget", "body_cap")},
             "report_receiver_store_errors_total": 0,
-            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="6"}': 1})
+            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="7"}': 1})
         self.assertTrue(0 < metrics["report_receiver_commit_seconds_sum"] < 3)
+
+    def test_staff_sign_in_as_themselves_their_sessions_end_at_once_and_every_read_is_recorded(self):
+        receiver = Receiver()
+        other = Receiver(database=receiver.database)  # a second receiver on the same database
+        for each in (receiver, other):
+            self.addCleanup(lambda each=each: self.assertEqual(each.stop(), 0))
+        receiver.post(report_items("José da Silva"))
+        read = lambda cookie, target, via=receiver: via.get(target, authorization=None, cookie=f"veltora_sessao={cookie}")[0]
+        once = receiver.users("add", "ana", "--role", "admin")
+        first = receiver.form("/viewer/entrar", usuario="ana", senha=once)
+        self.assertEqual([first[1], read(first[2], "/viewer/api/chairs"), read(first[2], "/viewer/api/eu")],
+                         ["/viewer/?trocar", 403, 200])  # the one-time password changed first
+        refused = "/viewer/?trocar&recusada"  # a wrong current one, the same again, or under 10 characters
+        for current, fresh, location in (("x" * 20, "ana-pass-1", refused), (once, once, refused),
+                                         (once, "ana-pass-", refused), (once, "ana-pass-1", "/viewer/")):
+            changed = receiver.form("/viewer/senha", cookie=first[2], atual=current, nova=fresh)
+            self.assertEqual(changed[1], location, (current, fresh))
+        admin, reader = changed[2], receiver.staff("bia", "leitura")
+        ended = {what: receiver.staff(what, role) for what, role in (("sair", "leitura"), ("caio", "leitura"), ("duda", "admin"))}
+        receiver.get("/reports")  # the machines' token, recorded as "token"
+        for cookie, target, status in ((first[2], "/viewer/api/eu", 401), (admin, "/viewer/api/auditoria", 200),
+                                       (admin, "/viewer/api/usuarios", 200), (reader, "/viewer/api/chairs?q=SILVA", 200),
+                                       (reader, "/viewer/api/chairs?q=%3Dcmd()", 200), (reader, "/viewer/api/auditoria", 403),
+                                       (reader, "/viewer/api/auditoria.csv", 403), (reader, "/viewer/api/usuarios", 403)):
+            self.assertEqual(read(cookie, target, other), status, target)
+        self.assertEqual(receiver.get("/viewer/api/auditoria")[0], 403)
+        for change in (f"UPDATE sessions SET expires = {int(time.time()) - 1} WHERE user_name = 'bia'",  # expired
+                       f"UPDATE sessions SET expires = {int(time.time()) + 60} WHERE user_name = 'bia';"
+                       " UPDATE users SET disabled = 1 WHERE name = 'bia'"):  # its account disabled
+            STORE.rows(receiver.database, change)
+            self.assertEqual(read(reader, "/viewer/api/chairs"), 401, change)
+        # Sair, disabling and a reset each end a live session on every receiver at once.
+        receiver.form("/viewer/sair", cookie=ended["sair"])
+        receiver.users("disable", "caio")
+        receiver.users("reset", "duda")
+        self.assertEqual([read(cookie, "/viewer/api/chairs", other) for cookie in ended.values()], [401] * 3)
+        self.assertEqual(receiver.form("/viewer/entrar", usuario="caio", senha="caio-own-password")[1], "/viewer/?recusado")
+        # After 5 failures the next try waits, a second, then two, per account and per address.
+        tries = [receiver.form("/viewer/entrar", "127.0.0.3", usuario="ana", senha="wrong")[1::2] for _ in range(6)]
+        self.assertEqual(tries, [("/viewer/?recusado", None)] * 5 + [("/viewer/?aguarde=1", "1")])
+        time.sleep(1.05)
+        self.assertEqual(receiver.form("/viewer/entrar", "127.0.0.3", usuario="ana", senha="ana-pass-1")[1], "/viewer/")
+        self.assertEqual([receiver.form("/viewer/entrar", "127.0.0.5", usuario="ana", senha="wrong")[1] for _ in range(2)],
+                         ["/viewer/?recusado"] * 2)  # the sign-in cleared the account's count
+        tries = [receiver.form("/viewer/entrar", source, usuario="bia", senha="wrong")[1::2]
+                 for source in ("127.0.0.3", "127.0.0.3", "127.0.0.4")]
+        self.assertEqual(tries, [("/viewer/?recusado", None), ("/viewer/?aguarde=2", "2"), ("/viewer/?recusado", None)])
+        receiver.form("/viewer/entrar", usuario="bia-own-password", senha="x")  # a password typed as the name
+        # The audit: who read what, searches with their query, never a password; filtered and as CSV.
+        audit = lambda query="": [(e["who"], e["action"], e["subject"], e["result"]) for e in json.loads(other.get(
+            "/viewer/api/auditoria?" + query, authorization=None, cookie=f"veltora_sessao={admin}")[2])["entries"]]
+        self.assertLessEqual({("bia", "busca", "SILVA", "ok"), ("token", "relatorios", "", "ok"), ("ana", "entrada", "", "recusado"),
+                              ("ana", "entrada", "", "aguarde"), ("desconhecido", "entrada", "", "recusado"),
+                              ("ana", "senha", "", "recusado"), ("sair", "saida", "", "ok")}, set(audit()))
+        today = time.strftime("%Y-%m-%d", time.gmtime())
+        self.assertEqual([audit("pessoa=silva"), audit(f"desde={today}&ate={today}") == audit()[1:], audit(f"ate={today}") == audit()[1:], audit("usuario=bia")[:2]],
+                         [[("bia", "busca", "SILVA", "ok")], True, True, [("bia", "entrada", "", "recusado"), ("bia", "entrada", "", "aguarde")]])
+        self.assertEqual([audit(f"desde={today[:3]}9-12-31"), audit(f"ate={today[:3]}0-01-01")], [[], []])
+        csv = other.get("/viewer/api/auditoria.csv", authorization=None, cookie=f"veltora_sessao={admin}")[2].decode()
+        self.assertIn(",bia,127.0.0.1,busca,'=cmd(),ok\r\n", csv)
+        self.assertFalse([word for word in ("wrong", "own-password", "ana-pass", once) if word in csv])
+        for change in ("UPDATE audit SET who = 'x'", "DELETE FROM audit"):  # append-only
+            self.assertRaises(Exception, STORE.rows, receiver.database, change)
 
 
 @once
@@ -214,8 +284,9 @@ class Refusing(unittest.TestCase):
         query, local = query_of(items), {"host": f"localhost:{port}"}
         chunks = b"400\r\n" + b"a" * 1024 + b"\r\n"
         raw, anonymous = receiver.send, lambda target, **h: request("GET", target, host="127.0.0.1", **h)
+        admin = {"authorization": None, "cookie": f"veltora_sessao={receiver.staff('tita', 'admin')}"}
         erase = lambda body, **h: request("POST", "/viewer/api/titular/anonimizar", body, **{
-            "host": "127.0.0.1", "origin": "http://127.0.0.1", "authorization": f"Bearer {token}",
+            "host": "127.0.0.1", "origin": "http://127.0.0.1", **admin,
             "content_type": FORM, "content_length": len(body), **h})
         cases = [  # (send, query or target, headers and body, status)
             (post, query.replace("nome=Ana", "nome=Jo%c3%afo+Z"), {}, 200),
@@ -263,13 +334,13 @@ class Refusing(unittest.TestCase):
             (raw, b"GET /reports HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: 127.0.0.1\r\n\r\n", {}, 400),
             *[(raw, anonymous(f"/viewer/index.html{nul}"), {}, 400) for nul in ("\x00", "%00")],
             (raw, request("HEAD", "/viewer/", host="127.0.0.1"), {}, 200),
-            # A person's data: to the token's holder, erased only from the viewer's own pages, and
-            # only as many reports as confirmed (none holds "1").
-            (get, "/viewer/api/titular?q=1", {"authorization": None}, 401), (get, "/viewer/api/titular?q=.-", {}, 400),
+            # A person's data: to an admin, erased only from the viewer's own pages, and only as
+            # many reports as confirmed (none holds "1").
+            (get, "/viewer/api/titular?q=1", {"authorization": None}, 401), (get, "/viewer/api/titular?q=.-", admin, 400),
             (get, "/viewer/api/titular/anonimizar", {}, 405),
             *[(raw, erase(body, **h), {}, status) for body, h, status in (
                 (b"q=1&count=1", {"origin": None}, 403), (b"q=1&count=1", {"origin": "http://evil.example"}, 403),
-                (b"q=1&count=1", {"authorization": None}, 401), (b"q=1", {}, 400), (b"q=1&count=0", {}, 400),
+                (b"q=1&count=1", {"cookie": None}, 401), (b"q=1", {}, 400), (b"q=1&count=0", {}, 400),
                 (b"q=&count=1", {}, 400), (b"q=1&count=1", {}, 409))],
         ]
         for row, (send, target, headers, expected) in enumerate(cases):
@@ -408,15 +479,13 @@ class Refusing(unittest.TestCase):
             receiver.process.wait(10)  # each ends by itself
             self.assertNotEqual(receiver.stop(), 0, (args, kw))
             self.assertIn(blamed, receiver.errors)
-        # Without a token file nothing can be read, not even with an empty token.
+        # Without a token file nothing can be read, not even with an empty token, nor an empty
+        # name and password sign anyone in, nor a cookie of no session open the API.
         receiver = Receiver(token=None)
-        self.assertEqual(receiver.send(request(
-            "POST", "/viewer/entrar", b"token=", host="127.0.0.1", origin="http://127.0.0.1",
-            content_type=FORM, content_length=6))[1].get("location"), "/viewer/?recusado")
-        keyless = f"{int(time.time()) + 60}.{'0' * 32}"  # nor does a seal made without a key
-        keyless += "." + hmac.new(b"", keyless.encode(), hashlib.sha256).hexdigest()
-        self.assertEqual(receiver.get("/viewer/api/chairs", authorization=None,
-                                      cookie=f"veltora_sessao={keyless}")[0], 401)
+        self.assertEqual([receiver.form("/viewer/entrar", usuario="", senha="")[1],
+                          receiver.get("/reports", authorization="Bearer ")[0],
+                          receiver.get("/viewer/api/chairs", authorization=None, cookie=f"veltora_sessao={'0' * 64}")[0]],
+                         ["/viewer/?recusado", 401, 401])
         # The proxy's own entry, the last, names the client (an empty one: the proxy); each report
         # goes to a receiver started anew on the same database.
         for forwarded in ("1.1.1.1, 2.2.2.2, 10.9 9.9", "1.2.3.4, "):

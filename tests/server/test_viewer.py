@@ -1,7 +1,5 @@
 """The maker's view over the real receiver: services paired from reports, search and paging, what a
 service changed, the sign-in, and the page itself in a real browser."""
-import hashlib
-import hmac
 import json
 import os
 import subprocess
@@ -168,8 +166,8 @@ class Reading(unittest.TestCase):
         self.assertEqual(lines[:2], ["item,antes,depois", f"relatorio,{self.ids[0]},{self.ids[1]}"])
         self.assertLessEqual({'email,0,"\'=HYPERLINK(""http://x"")"', "drive_param_0x0F,0,-5"}, set(lines))
 
-    def test_the_token_gives_a_signed_cookie_that_opens_the_api_until_it_expires(self):
-        port, token = self.receiver.port, self.receiver.token
+    def test_a_sign_in_gives_a_cookie_that_scripts_and_other_sites_cannot_use(self):
+        port, once = self.receiver.port, self.receiver.users("add", "eva", "--role", "leitura")
         own = f"http://127.0.0.1:{port}"
 
         def send(method, path, body="", origin=own, cookie=None, host=f"127.0.0.1:{port}", others=""):
@@ -178,32 +176,26 @@ class Reading(unittest.TestCase):
             return self.receiver.send(request(method, path, body.encode(), host=host, origin=origin,
                                               cookie=cookie, **form))
 
-        def sign_in(token, origin=own):
-            status, headers, _ = send("POST", "/viewer/entrar", "token=" + token, origin)
+        def sign_in(password, origin=own):
+            status, headers, _ = send("POST", "/viewer/entrar", "usuario=eva&senha=" + password, origin)
             return status, headers.get("location"), headers.get("set-cookie", "")
-        self.assertEqual(sign_in("wrong-" + token), (303, "/viewer/?recusado", ""))
-        self.assertEqual(sign_in(token, "http://evil.example")[0], 403)
-        self.assertEqual(sign_in(token, None)[0], 403)
-        status, location, cookie = sign_in(token)
-        self.assertEqual((status, location), (303, "/viewer/"))
-        self.assertRegex(cookie, r"^veltora_sessao=\d+\.[0-9a-f]{32}\.[0-9a-f]{64}; Max-Age=43200;"
-                                 r" Path=/; HttpOnly; SameSite=Strict$")
-        self.assertTrue(sign_in(token, f"https://127.0.0.1:{port}")[2].endswith("; Secure"))
+        self.assertEqual(sign_in("wrong-" + once), (303, "/viewer/?recusado", ""))
+        self.assertEqual(sign_in(once, "http://evil.example")[0], 403)
+        self.assertEqual(sign_in(once, None)[0], 403)
+        status, location, cookie = sign_in(once)
+        self.assertEqual((status, location), (303, "/viewer/?trocar"))
+        self.assertRegex(cookie, r"^veltora_sessao=[0-9a-f]{64}; Max-Age=43200; Path=/; HttpOnly; SameSite=Strict$")
+        self.assertTrue(sign_in(once, f"https://127.0.0.1:{port}")[2].endswith("; Secure"))
         value = cookie.split(";")[0].split("=", 1)[1]
-        key = hmac.new(token.encode(), b"veltora viewer session 1", hashlib.sha256).digest()
-        expired = f"{int(time.time()) - 1}.{value.split('.')[1]}"
-        expired += "." + hmac.new(key, expired.encode(), hashlib.sha256).hexdigest()
-        beyond = f"{int(time.time()) + 43260}.{value.split('.')[1]}"  # past the longest a session lasts
-        beyond += "." + hmac.new(key, beyond.encode(), hashlib.sha256).hexdigest()
+        value = self.receiver.form("/viewer/senha", cookie=value, atual=once, nova="eva-own-password")[2]
         cases = [({"cookie": value, "origin": None}, 200), ({"origin": None}, 401),
                  ({"cookie": value, "others": "lang=pt; "}, 200),
-                 *[({"cookie": bad}, 401) for bad in (value[:-64], value[:-1], value + "0")],
-                 ({"cookie": value[:-1] + "01"[value[-1] == "0"]}, 401), ({"cookie": expired}, 401), ({"cookie": beyond}, 401),
+                 *[({"cookie": bad}, 401) for bad in (value[:-1], value + "0", value[:-1] + "01"[value[-1] == "0"])],
                  ({"cookie": value, "origin": "http://evil.example"}, 403),
                  ({"cookie": value, "host": "evil.example"}, 421)]
         for headers, expected in cases:
             self.assertEqual(send("GET", "/viewer/api/chairs", **headers)[0], expected, headers)
-        self.assertEqual(send("GET", f"/viewer/api/chairs?token={token}")[0], 401)
+        self.assertEqual(send("GET", f"/viewer/api/chairs?token={self.receiver.token}")[0], 401)
         status, headers, _ = send("POST", "/viewer/sair", cookie=value)
         self.assertEqual((status, headers["set-cookie"].split(";")[:2]), (303, ["veltora_sessao=", " Max-Age=0"]))
         # The page runs only its own script, and in no frame.
@@ -247,8 +239,9 @@ class InABrowser(unittest.TestCase):
                 env["XDG_CONFIG_HOME"] = tempfile.mkdtemp(prefix="walkthrough-")
                 subprocess.run([walkthrough, "--token-file", receiver.token_file], env=env,
                                check=True, stdout=subprocess.DEVNULL, timeout=120)
-        env = dict(os.environ, VIEWER_URL=f"http://127.0.0.1:{receiver.port}",
-                   VIEWER_TOKEN=receiver.token, VIEWER_HOSTILE_SERIAL="ABD777000003",
+        env = dict(os.environ, VIEWER_URL=f"http://127.0.0.1:{receiver.port}", VIEWER_HOSTILE_SERIAL="ABD777000003",
+                   **{f"VIEWER_{role.upper()}": f"{role}:{receiver.users('add', role, '--role', role == 'admin' and role or 'leitura')}"
+                      for role in ("reader", "admin")},
                    VIEWER_LONG_SERIAL="LONG00000004", VIEWER_BIDI_SERIAL="BIDI00000005",
                    VIEWER_STATES_SERIAL="ESTA00000006", VIEWER_TITULAR="11144477735",
                    VIEWER_SERIAL="VZMD24123456" if walkthrough else "ABC123000001")

@@ -240,3 +240,8 @@ int PostgresConnection::begin_write() {
 std::string PostgresConnection::last_error() const {
     return error_;
 }
+
+bool PostgresConnection::in_transaction() const {
+    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+}

@@ -32,6 +32,7 @@ public:
     // In postgres_ping.cpp: without blocking, so that limit holds however the server fails.
     int ping(std::chrono::milliseconds limit) override;
     std::string last_error() const override;
+    bool in_transaction() const override;
 
 private:
     bool connected();

@@ -139,3 +139,7 @@ int SqliteConnection::ping(std::chrono::milliseconds limit) {
 std::string SqliteConnection::last_error() const {
     return db_ == nullptr ? error_ : sqlite3_errmsg(db_);
 }
+
+bool SqliteConnection::in_transaction() const {
+    return db_ != nullptr && sqlite3_get_autocommit(db_) == 0;
+}

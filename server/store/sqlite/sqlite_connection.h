@@ -33,6 +33,7 @@ public:
     // A lock held elsewhere is waited for within limit.
     int ping(std::chrono::milliseconds limit) override;
     std::string last_error() const override;
+    bool in_transaction() const override;
 
 private:
     sqlite3_stmt *prepared(const std::string &sql);

@@ -2,7 +2,8 @@
 // put in the page as text, never as markup: customer names are anyone's input. Where the staff are
 // (the search, the page, the chair or the service) is the address's fragment, so a reload, the back
 // button and a copied link all bring it back: '#cadeiras?q=silva&antes=C', '#cadeira/SERIAL',
-// '#servico/ID'.
+// '#servico/ID'; an admin's '#auditoria?...' (audit.js), and '#senha' to change one's password.
+import { auditView } from './audit.js';
 import { barChart, scaleOf } from './chart.js';
 import { groupName, itemName, visible, when } from './texts.js';
 import { titularView } from './titular.js';
@@ -29,6 +30,7 @@ async function api(path, params = {}) {
   const answer = await fetch(url, { credentials: 'same-origin' }).catch(() => null);
   if (!answer) throw new Error(unreachable);
   if (answer.status === 401) throw new Refused();
+  if (answer.status === 403) throw new Error('Sem permissão para esta página.');
   if (!answer.ok) throw new Error(failure(path, answer.status));
   signedIn = true;
   return answer.json();
@@ -50,7 +52,29 @@ function state(first, after) {
 
 function show(id) {
   for (const section of document.querySelectorAll('main > section')) section.hidden = section.id !== id;
-  $('#sair').hidden = id === 'entrar';
+  $('#conta').hidden = id === 'entrar';
+}
+
+// Who is signed in, asked once a page load: the header names them, and only admins see the audit.
+let me = null;
+
+async function signedInAs() {
+  me = me || await api('eu');
+  $('#quem').textContent = `${me.name} (${me.role})`;
+  $('#link-auditoria').hidden = me.role !== 'admin';
+  $('#link-titular').hidden = me.role !== 'admin';
+  return me;
+}
+
+// A one-time password is changed before anything else; a refused change says so.
+function passwordView() {
+  return () => {
+    const asked = new URLSearchParams(location.search);
+    $('#trocar .provisoria').hidden = !me.must_change;
+    $('#trocar .erro').hidden = !asked.has('recusada');
+    show('trocar');
+    $('#atual').focus();
+  };
 }
 
 function cell(row, content, className) {
@@ -218,13 +242,17 @@ async function serviceView(id) {
 // A failure shows in place of the page's content, never over what an earlier address showed.
 function failed(failure) {
   if (failure instanceof Refused) {
-    const refused = new URLSearchParams(location.search).has('recusado');
-    $('#recusado').textContent = refused ? 'Chave de acesso recusada.' : 'Sessão expirada: entre de novo.';
+    me = null;
+    const asked = new URLSearchParams(location.search);
+    const refused = asked.has('recusado') || asked.has('aguarde');
+    $('#recusado').textContent = asked.has('aguarde')
+      ? `Muitas tentativas: tente de novo em ${asked.get('aguarde')} s.`
+      : refused ? 'Usuário ou senha recusados.' : 'Sessão expirada: entre de novo.';
     $('#recusado').hidden = !refused && !signedIn;
     // Signing in comes back to this address: the redirect keeps the form's fragment.
     $('#entrar form').action = '/viewer/entrar' + location.hash;
     show('entrar');
-    $('#chave').focus();
+    $('#usuario').focus();
   } else {
     $('#falha p').textContent = failure instanceof URIError ? 'Endereço inválido.' : failure.message;
     show('falha');
@@ -240,9 +268,16 @@ async function route() {
     const [path, query = ''] = location.hash.slice(1).split('?');
     const [page, argument = ''] = path.split('/');
     const params = new URLSearchParams(query);
-    const view = page === 'cadeira' ? await chairView(decodeURIComponent(argument), params)
-      : page === 'servico' ? await serviceView(Number(argument))
-        : page === 'titular' ? await titularView(params, api, show) : await chairsView(params);
+    const { must_change: mustChange } = await signedInAs();
+    const audit = async () => {
+      const render = await auditView(params, api);
+      return () => { render(); show('auditoria'); };
+    };
+    const view = mustChange || page === 'senha' ? passwordView()
+      : page === 'auditoria' ? await audit()
+        : page === 'titular' ? await titularView(params, api, show)
+          : page === 'cadeira' ? await chairView(decodeURIComponent(argument), params)
+            : page === 'servico' ? await serviceView(Number(argument)) : await chairsView(params);
     if (turn === routes) view();
   } catch (failure) {
     if (turn === routes) failed(failure);

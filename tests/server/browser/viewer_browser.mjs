@@ -5,8 +5,12 @@ import assert from 'node:assert/strict';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-const { VIEWER_URL: base, VIEWER_TOKEN: token, VIEWER_SERIAL: serial, VIEWER_HOSTILE_SERIAL: hostile,
-  VIEWER_LONG_SERIAL: long, VIEWER_BIDI_SERIAL: bidi, VIEWER_STATES_SERIAL: states, VIEWER_TITULAR: titular } = process.env;
+const { VIEWER_URL: base, VIEWER_SERIAL: serial, VIEWER_HOSTILE_SERIAL: hostile,
+  VIEWER_LONG_SERIAL: long, VIEWER_BIDI_SERIAL: bidi, VIEWER_STATES_SERIAL: states,
+  VIEWER_TITULAR: titular } = process.env;
+// A user of each role, as name:one-time password.
+const [[reader, readerOnce], [admin, adminOnce]] = [process.env.VIEWER_READER, process.env.VIEWER_ADMIN]
+  .map((user) => user.split(':'));
 const shot = (page, name, options = {}) => process.env.VIEWER_SCREENSHOTS
   && page.screenshot({ path: path.join(process.env.VIEWER_SCREENSHOTS, name), ...options });
 
@@ -17,12 +21,22 @@ try {
   const dialogs = [];
   page.on('dialog', async (dialog) => { dialogs.push(dialog.message()); await dialog.dismiss(); });
   const texts = (selector) => page.$$eval(selector, (all) => all.map((element) => element.textContent));
-  const apiStatus = () => page.evaluate(async () => (await fetch('/viewer/api/chairs')).status);
-  async function signIn(key) {
+  const apiStatus = (api = 'chairs') => page.evaluate(async (api) => (await fetch(`/viewer/api/${api}`)).status, api);
+  async function signIn(name, password, fresh) {
     await page.goto(`${base}/viewer/`);
     await page.waitForSelector('#entrar:not([hidden])');
-    await page.type('#chave', key);
+    assert.equal(await page.$eval('#conta', (account) => account.checkVisibility()), false);
+    await shot(page, 'viewer-sign-in.png');
+    await page.type('#usuario', name);
+    await page.type('#senha', password);
     await Promise.all([page.waitForNavigation(), page.click('#entrar button')]);
+    if (!fresh) return;
+    // The one-time password opens nothing until it is changed.
+    await page.waitForSelector('#trocar:not([hidden]) .provisoria:not([hidden])');
+    assert.equal(await apiStatus(), 403);
+    await page.type('#atual', password);
+    await page.type('#nova', fresh);
+    await Promise.all([page.waitForNavigation(), page.click('#trocar button')]);
   }
   const shows = (first) => page.waitForFunction((s) =>
     document.querySelector('#cadeiras tbody td')?.textContent === s, {}, first);
@@ -43,19 +57,24 @@ try {
     return [scrollWidth <= clientWidth, last <= clientWidth, oneLine];
   }, free);
 
-  // A wrong token is refused.
-  await signIn(`wrong-${token}`);
+  // A wrong password is refused.
+  await signIn(reader, `wrong-${readerOnce}`);
   await page.waitForSelector('#recusado:not([hidden])');
+  assert.equal(await page.$eval('#recusado', (refused) => refused.textContent), 'Usuário ou senha recusados.');
   assert.equal(await page.$eval('#cadeiras', (element) => element.hidden), true);
   assert.equal(await apiStatus(), 401);
 
-  // The token signs in with a cookie that scripts cannot read, and not through the address.
-  await signIn(token);
+  // A reader signs in with a cookie that scripts cannot read, and not through the address; the
+  // audit is not theirs.
+  await signIn(reader, readerOnce, 'leitura-nova-1');
   await page.waitForSelector('#cadeiras:not([hidden]) tbody tr');
+  assert.deepEqual([await page.$eval('#link-auditoria', (link) => link.hidden), await apiStatus('auditoria'),
+    await apiStatus('usuarios'), await page.$eval('#link-titular', (link) => link.hidden),
+    await apiStatus('titular?q=11144477735')], [true, 403, 403, true, 403]);
   const [cookie] = await page.cookies();
   assert.deepEqual([cookie.httpOnly, cookie.sameSite], [true, 'Strict']);
   assert.equal(await page.evaluate(() => document.cookie), '');
-  assert.ok(!page.url().includes(token));
+  assert.ok(!page.url().includes('leitura-nova-1'));
   await shot(page, 'viewer-chairs.png');
   assert.deepEqual(await fitsWindow('#cadeiras', 3), [true, true, true]);
 
@@ -170,13 +189,38 @@ try {
   await page.goto(`${base}/viewer/#cadeira/${long}`);
   await page.waitForSelector('#recusado:not([hidden])');
   assert.equal(await page.$eval('#recusado', (refused) => refused.textContent), 'Sessão expirada: entre de novo.');
-  await page.type('#chave', token);
+  await page.type('#usuario', reader);
+  await page.type('#senha', 'leitura-nova-1');
   await Promise.all([page.waitForNavigation(), page.click('#entrar button')]);
   await page.waitForSelector('#cadeira:not([hidden]) tbody tr');
 
+  // Signing out ends the session: a copy of its cookie no longer opens anything.
+  const copy = await page.cookies();
+  await Promise.all([page.waitForNavigation(), page.click('#sair button')]);
+  await page.waitForSelector('#entrar:not([hidden])');
+  assert.equal(await apiStatus(), 401);
+  assert.deepEqual(await page.cookies(), []);
+  await page.setCookie(...copy);
+  assert.equal(await apiStatus(), 401);
+
+  // An admin sees the audit: the reader's search with its query, filtered by user, and as CSV.
+  await signIn(admin, adminOnce, 'admin-nova-123');
+  await page.waitForSelector('#cadeiras:not([hidden])');
+  await page.click('#link-auditoria');
+  await page.waitForSelector('#auditoria:not([hidden]) tbody tr');
+  await page.select('#filtro select', reader);
+  await Promise.all([page.waitForFunction(() => location.hash.includes('usuario=')), page.click('#filtro button')]);
+  await page.waitForFunction((name) => [...document.querySelectorAll('#auditoria tbody tr')]
+    .every((row) => row.cells[1].textContent === name), {}, reader);
+  const rows = await page.$$eval('#auditoria tbody tr', (all) => all.map((row) => [...row.cells].map((td) => td.textContent)));
+  assert.ok(rows.some(([, , , action, subject]) => action === 'Busca' && subject === serial.slice(0, 8)), rows.join('\n'));
+  assert.equal(await page.$eval('#auditoria .csv', (link) => link.getAttribute('href')),
+    `/viewer/api/auditoria.csv?usuario=${reader}`);
+  await shot(page, 'viewer-audit.png');
+
   // A person's reports, found by their CPF typed without its punctuation, exported whole, and
   // anonymized once the staff confirm how many change.
-  await page.click('header .menu a[href="#titular"]');
+  await page.click('#link-titular');
   await page.type('#titular-termo', titular);
   await page.click('#titular-busca button');
   await page.waitForSelector('#titular .achados:not([hidden])');
@@ -190,12 +234,6 @@ try {
   await page.waitForSelector('#titular .resultado:not([hidden])');
   assert.deepEqual([...await texts('#titular .resultado'), await page.$eval('#titular .vazio', (none) => none.hidden)],
     ['2 relatórios anonimizados.', false]);
-
-  // Signing out ends the session.
-  await Promise.all([page.waitForNavigation(), page.click('#sair button')]);
-  await page.waitForSelector('#entrar:not([hidden])');
-  assert.equal(await apiStatus(), 401);
-  assert.deepEqual(await page.cookies(), []);
 } finally {
   await browser.close();
 }
