@@ -518,6 +518,27 @@ class Refusing(unittest.TestCase):
             self.assertIn(f"{database} is open to other users", other.process.stderr.read().decode())
 
 
+    def test_the_users_command_refuses_what_it_cannot_do_and_says_why(self):
+        receiver = Receiver()
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        longest = "a" * 64
+        users = lambda *args: subprocess.run([RECEIVER, "users", *args, "--database", receiver.database],
+                                             capture_output=True, text=True, timeout=60)
+        for args, status, says in (
+                (["add", longest, "--role", "leitura"], 0, "one-time password of " + longest),
+                (["add", longest + "a", "--role", "leitura"], 2, "1 to 64"),
+                (["add", "token", "--role", "admin"], 2, '(not "token")'), (["add", "ze", "--role", "dono"], 2, "--role admin"),
+                (["add", "ze"], 2, "--role admin"), (["disable", longest, "--role", "admin"], 2, "add only"),
+                (["remove", "ze"], 2, "add, list, disable or reset"),
+                (["add", longest, "--role", "admin"], 1, "cannot add " + longest),  # taken
+                (["disable", "ninguem"], 1, "no user called ninguem"), (["reset", "ninguem"], 1, "no user called ninguem"),
+                (["disable", longest], 0, ""), (["list"], 0, f"{longest}\tleitura\tdesativado\t"),
+                (["reset", longest], 0, "one-time password"), (["list"], 0, f"{longest}\tleitura\tsenha provisoria\t")):
+            done = users(*args)
+            self.assertEqual(done.returncode, status, (args, done.stderr))
+            self.assertIn(says, done.stdout if status == 0 else done.stderr, args)
+
+
 class Enduring(unittest.TestCase):
     def test_no_acknowledged_report_is_lost_to_a_kill_or_a_database_restart(self):
         receiver = Receiver()
