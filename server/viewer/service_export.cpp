@@ -1,36 +1,11 @@
 #include "server/viewer/service_export.h"
 
-#include "server/text/utf8_text.h"
+#include "server/viewer/csv_cell.h"
 #include "server/viewer/report_listing.h"
 
-#include <cstdlib>
 #include <map>
 
 namespace {
-
-bool plain_number(const std::string &text) {
-    if (text.empty())
-        return false;
-    char *end = nullptr;
-    static_cast<void>(std::strtod(text.c_str(), &end));
-    return *end == '\0' && text.find_first_of(" \t\r\n") == std::string::npos;
-}
-
-std::string cell(const std::string &raw) {
-    std::string text = utf8_text(raw);
-    if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos &&
-        !plain_number(text))
-        text.insert(0, "'");
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted.push_back('"');
-        quoted.push_back(c);
-    }
-    return quoted + "\"";
-}
 
 StoredReport stored(const ReportHead &head, const FormItems &items) {
     StoredReport report;
@@ -53,7 +28,7 @@ std::string service_reports_json(const ServiceRecord &service) {
 std::string service_reports_csv(const ServiceRecord &service) {
     const auto line = [](const std::string &item, const std::string &before,
                          const std::string &after) {
-        return cell(item) + "," + cell(before) + "," + cell(after) + "\r\n";
+        return csv_cell(item) + "," + csv_cell(before) + "," + csv_cell(after) + "\r\n";
     };
     const ReportHead none;
     const ReportHead &after = service.paired ? service.after : none;

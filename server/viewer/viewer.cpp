@@ -2,6 +2,7 @@
 
 #include "server/access/read_access.h"
 #include "server/store/report_store.h"
+#include "server/viewer/fleet_view.h"
 #include "server/viewer/service_export.h"
 #include "server/viewer/viewer_assets.h"
 #include "server/viewer/viewer_json.h"
@@ -150,6 +151,8 @@ void Viewer::api(const HttpRequest &request, HttpResponse &response) {
         return list_chairs(query, response);
     if (request.path == "/viewer/api/services")
         return list_services(query, response);
+    if (request.path.rfind("/viewer/api/fleet", 0) == 0)
+        return serve_fleet(history_, request.path, query, response);
     if (request.path.rfind("/viewer/api/service", 0) == 0)
         return show_service(request.path, query, response);
     answer(response, 404, "ERROR: not found\n");

@@ -146,7 +146,7 @@ class Receiving(unittest.TestCase):
             **{f'report_receiver_connections_cut_total{{reason="{r}"}}': 3 * (r == "idle")
                for r in ("deadline", "idle", "connection_cap", "request_budget", "body_cap")},
             "report_receiver_store_errors_total": 0,
-            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="3"}': 1})
+            'report_receiver_build_info{version="1.0"}': 1, 'report_receiver_schema_info{version="4"}': 1})
         self.assertTrue(0 < metrics["report_receiver_commit_seconds_sum"] < 3)
 
 
