@@ -5,8 +5,9 @@ const svgSpace = 'http://www.w3.org/2000/svg';
 // An event counter holds 0 to 255: a larger value (another sender's) must not flatten the rest.
 const counterRange = 255;
 const steps = [1, 2, 5, 10, 20, 25, 50, 100];
-// A slot holds "0x1D" and a three-digit count side by side with room between them.
-const slot = 30, barWidth = 20, plot = 120, above = 16, below = 22, axis = 34, right = 6;
+// A slot holds "0x1D" and a three-digit count side by side with room between them; a wide one,
+// and its axis, five characters.
+const narrowSlot = 30, wideSlot = 40, barWidth = 20, plot = 120, above = 16, below = 22, right = 6;
 const number = new Intl.NumberFormat('pt-BR', { maximumFractionDigits: 0 });
 const huge = new Intl.NumberFormat('pt-BR', { notation: 'scientific', maximumFractionDigits: 1 });
 const longestLabel = 15;
@@ -30,7 +31,11 @@ export function scaleOf(...charts) {
   return { step, top: Math.ceil(highest / step) * step };
 }
 
-export function barChart(container, counters, { step, top }) {
+// options: label, an x label of a key (its last four characters: '0x1D'); format, a value's text;
+// wide, slots for labels of five characters.
+export function barChart(container, counters, { step, top }, options = {}) {
+  const { label: xLabel = (key) => key.slice(-4), format = label, wide = false } = options;
+  const [slot, axis] = wide ? [wideSlot, 44] : [narrowSlot, 34];
   const width = axis + counters.length * slot + right, base = above + plot;
   container.replaceChildren();
   const drawing = svg('svg', { width, height: base + below, role: 'img' }, container);
@@ -52,11 +57,11 @@ export function barChart(container, counters, { step, top }) {
       svg('path', { class: 'corte', d: `M${left} ${above + 6}l${barWidth / 2} -4l${barWidth / 2} 4` }, drawing);
       const start = above + 12;
       svg('text', { class: 'valor alem', x: middle, y: start, 'text-anchor': 'end', 'dominant-baseline': 'central',
-        transform: `rotate(-90 ${middle} ${start})` }, drawing).textContent = label(shown);
+        transform: `rotate(-90 ${middle} ${start})` }, drawing).textContent = format(shown);
     } else if (shown > 0) {
       svg('text', { class: 'valor', x: middle, y: y(shown) - 4, 'text-anchor': 'middle' }, drawing)
-        .textContent = label(shown);
+        .textContent = format(shown);
     }
-    svg('text', { x: middle, y: base + 15, 'text-anchor': 'middle' }, drawing).textContent = key.slice(-4);
+    svg('text', { x: middle, y: base + 15, 'text-anchor': 'middle' }, drawing).textContent = xLabel(key);
   });
 }

@@ -4,6 +4,7 @@
 // button and a copied link all bring it back: '#cadeiras?q=silva&antes=C', '#cadeira/SERIAL',
 // '#servico/ID'.
 import { barChart, scaleOf } from './chart.js';
+import { fleetView } from './fleet.js';
 import { groupName, itemName, visible } from './texts.js';
 
 const $ = (selector, root = document) => root.querySelector(selector);
@@ -56,6 +57,7 @@ function state(first, after) {
 function show(id) {
   for (const section of document.querySelectorAll('main > section')) section.hidden = section.id !== id;
   $('#sair').hidden = id === 'entrar';
+  $('#principal').hidden = id === 'entrar';
 }
 
 function cell(row, content, className) {
@@ -220,6 +222,14 @@ async function serviceView(id) {
   };
 }
 
+async function frotaView(params) {
+  const put = await fleetView(api, params);
+  return () => {
+    put();
+    show('frota');
+  };
+}
+
 // A failure shows in place of the page's content, never over what an earlier address showed.
 function failed(failure) {
   if (failure instanceof Refused) {
@@ -246,7 +256,8 @@ async function route() {
     const [page, argument = ''] = path.split('/');
     const params = new URLSearchParams(query);
     const view = page === 'cadeira' ? await chairView(decodeURIComponent(argument), params)
-      : page === 'servico' ? await serviceView(Number(argument)) : await chairsView(params);
+      : page === 'servico' ? await serviceView(Number(argument))
+        : page === 'frota' ? await frotaView(params) : await chairsView(params);
     if (turn === routes) view();
   } catch (failure) {
     if (turn === routes) failed(failure);
