@@ -54,6 +54,7 @@ void add_fleet_facts(const std::vector<FleetReport> &reports,
                      std::vector<SqlStatement> &statements) {
     std::map<std::string, ChairState> chairs;
     std::map<EventGroup, std::map<std::string, CounterSums>> events;
+    std::map<std::pair<std::string, std::string>, long long> months; // month, firmware
     for (const FleetReport &fleet : reports) {
         const NewReport &report = fleet.report;
         const ReportFacts &facts = fleet.facts;
@@ -64,6 +65,7 @@ void add_fleet_facts(const std::vector<FleetReport> &reports,
         statements.push_back({"INSERT INTO fleet_services (service_id, serial, month, firmware)"
                               " VALUES ($1, $2, $3, $4)",
                               {report.id, facts.serial, month, facts.firmware}});
+        ++months[{month, facts.firmware}];
         // A run's closing report stored alone read the drive after it was changed or cleared.
         if (closes_run(report.tag.stage))
             continue;
@@ -86,6 +88,11 @@ void add_fleet_facts(const std::vector<FleetReport> &reports,
              " last_report_id = CASE WHEN excluded.last_report_id > fleet_chairs.last_report_id"
              " THEN excluded.last_report_id ELSE fleet_chairs.last_report_id END",
              {serial, chair.report_id, chair.motorization, chair.firmware}});
+    for (const auto &[key, services] : months)
+        statements.push_back({"INSERT INTO fleet_months (month, firmware, services)"
+                              " VALUES ($1, $2, $3) ON CONFLICT (month, firmware) DO UPDATE SET"
+                              " services = fleet_months.services + excluded.services",
+                              {key.first, key.second, services}});
     for (const auto &[group, codes] : events)
         add_events(group, codes, statements);
 }

@@ -7,8 +7,9 @@
 
 // What the fleet view adds up, recorded as reports are stored so that none of its answers reads a
 // report: each service once (its chair, its month and the drive's firmware as the service found
-// it), each chair's current motorization and firmware, and per month, motorization and firmware
-// the event counters of the services whose first report was read before the drive was cleared.
+// it), each chair's current motorization and firmware, the services per month and firmware, and
+// per month, motorization and firmware the event counters of the services whose first report was
+// read before the drive was cleared.
 struct FleetReport {
     const NewReport &report;
     const ReportFacts &facts;

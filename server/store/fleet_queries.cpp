@@ -63,7 +63,7 @@ int SqlReportStore::fleet(const FleetRequest &request, FleetFigures &figures) {
                       " GROUP BY serial) s JOIN fleet_chairs c ON c.serial = s.serial"
                       " GROUP BY c.motorization, c.firmware",
                   chosen_values, &chairs},
-                 {"SELECT month, COUNT(*) FROM fleet_services WHERE " + std::string(chosen) +
+                 {"SELECT month, SUM(services) FROM fleet_months WHERE " + std::string(chosen) +
                       " AND month >= $4 AND month <= $5 GROUP BY month",
                   {from, to, request.firmware, first_month, request.last_month},
                   &months},
@@ -71,7 +71,7 @@ int SqlReportStore::fleet(const FleetRequest &request, FleetFigures &figures) {
                   " FROM fleet_events WHERE " +
                       std::string(chosen) + " GROUP BY motorization, code",
                   chosen_values, &counters},
-                 {"SELECT DISTINCT firmware FROM fleet_services", {}, &firmwares}});
+                 {"SELECT DISTINCT firmware FROM fleet_months", {}, &firmwares}});
         }) != 0) {
         ++statistics_.errors;
         return store_read_failed;

@@ -100,16 +100,19 @@ const std::vector<Migration> &migrations() {
          " ADD COLUMN stage TEXT COLLATE \"C\", ADD COLUMN made TEXT;"
          "CREATE UNIQUE INDEX reports_service_stage ON reports (service, stage);",
          &backfill_facts},
-        // The fleet at a glance: each service, each chair's current state, and the event
-        // counters added up by month, motorization and firmware; filled from the stored facts.
+        // The fleet at a glance: each service, each chair's current state, the services and
+        // the event counters added up by month (and motorization) and firmware; filled from the
+        // stored facts.
         {"CREATE TABLE fleet_services ("
          " service_id INTEGER PRIMARY KEY REFERENCES reports(id),"
          " serial TEXT NOT NULL, month TEXT NOT NULL, firmware TEXT NOT NULL);"
-         "CREATE INDEX fleet_services_firmware ON fleet_services (firmware, month);"
          "CREATE INDEX fleet_services_serial ON fleet_services (serial, month, firmware);"
          "CREATE TABLE fleet_chairs ("
          " serial TEXT PRIMARY KEY, last_report_id INTEGER NOT NULL,"
-         " motorization TEXT NOT NULL, firmware TEXT NOT NULL);"
+         " motorization TEXT NOT NULL, firmware TEXT NOT NULL) WITHOUT ROWID;"
+         "CREATE TABLE fleet_months ("
+         " month TEXT NOT NULL, firmware TEXT NOT NULL, services INTEGER NOT NULL,"
+         " PRIMARY KEY (month, firmware));"
          "CREATE TABLE fleet_events ("
          " month TEXT NOT NULL, motorization TEXT NOT NULL, firmware TEXT NOT NULL,"
          " code TEXT NOT NULL, services INTEGER NOT NULL, above_zero INTEGER NOT NULL,"
@@ -118,11 +121,13 @@ const std::vector<Migration> &migrations() {
          " service_id BIGINT PRIMARY KEY REFERENCES reports(id),"
          " serial TEXT COLLATE \"C\" NOT NULL, month TEXT COLLATE \"C\" NOT NULL,"
          " firmware TEXT COLLATE \"C\" NOT NULL);"
-         "CREATE INDEX fleet_services_firmware ON fleet_services (firmware, month);"
          "CREATE INDEX fleet_services_serial ON fleet_services (serial, month, firmware);"
          "CREATE TABLE fleet_chairs ("
          " serial TEXT COLLATE \"C\" PRIMARY KEY, last_report_id BIGINT NOT NULL,"
          " motorization TEXT COLLATE \"C\" NOT NULL, firmware TEXT COLLATE \"C\" NOT NULL);"
+         "CREATE TABLE fleet_months ("
+         " month TEXT COLLATE \"C\" NOT NULL, firmware TEXT COLLATE \"C\" NOT NULL,"
+         " services BIGINT NOT NULL, PRIMARY KEY (month, firmware));"
          "CREATE TABLE fleet_events ("
          " month TEXT COLLATE \"C\" NOT NULL, motorization TEXT COLLATE \"C\" NOT NULL,"
          " firmware TEXT COLLATE \"C\" NOT NULL, code TEXT COLLATE \"C\" NOT NULL,"
