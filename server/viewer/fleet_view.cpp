@@ -161,7 +161,7 @@ void serve_fleet(ServiceHistory &history, const std::string &path, const FormIte
         response.body = figures_json(request, figures);
         return;
     }
-    const std::string name = std::string(path).substr(path.rfind('/') + 1);
+    const std::string name = path.substr(path.rfind('/') + 1);
     response.headers.emplace_back("Content-Disposition",
                                   "attachment; filename=\"frota-" + name + "\"");
     response.content_type = "text/csv; charset=utf-8";
