@@ -102,7 +102,7 @@ class Pairing(unittest.TestCase):
 class Fleet(unittest.TestCase):
     # Stored before the fleet was kept, as ids 1, 2, ...: (serial, received, motorization, drive
     # firmware, event counters other than 0).
-    STORED = [("FLT000000001", "2024-03-31T23:59", "KRS", "2.3", {"drive_event_0x01": 5}),
+    STORED = [("FLT000000001", "2024-03-31T23:59", "KRS", "2.3", {"drive_event_0x01": 5, "drive_event_0x02": "x"}),
               ("FLT000000001", "2024-04-01T00:01", "KRS", "2.3", {}),  # its after, in the next month
               ("FLT000000002", "2024-04-01T00:00", "Dorvalis", "2.4", {"painel_event_0x21": 7}),
               ("FLT000000002", "2026-03-31T23:59", "KRT", "2.4", {"drive_event_0x33": 2}),  # now KRT
@@ -155,7 +155,8 @@ class Fleet(unittest.TestCase):
                                      "drive,KRS,0x01,2,1,50.0,0.50"])
         self.assertIn("'=2.5,1,1", receiver.get("/viewer/api/fleet/firmwares.csv?de=2026-04")[2].decode())
         for target in ("fleet", "fleet/meses.csv"):
-            self.assertEqual(receiver.get("/viewer/api/" + target, authorization=None)[0], 401, target)
+            self.assertEqual(receiver.get("/viewer/api/" + target, authorization=None)[::2],
+                             (401, b"ERROR: a valid token is needed\n"), target)
 
 
 def post_chairs(receiver):

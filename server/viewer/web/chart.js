@@ -5,9 +5,8 @@ const svgSpace = 'http://www.w3.org/2000/svg';
 // An event counter holds 0 to 255: a larger value (another sender's) must not flatten the rest.
 const counterRange = 255;
 const steps = [1, 2, 5, 10, 20, 25, 50, 100];
-// A slot holds "0x1D" and a three-digit count side by side with room between them; a wide one,
-// and its axis, five characters.
-const narrowSlot = 30, wideSlot = 40, barWidth = 20, plot = 120, above = 16, below = 22, right = 6;
+// A slot holds "0x1D" and a three-digit count side by side with room between them.
+const slot = 30, barWidth = 20, plot = 120, above = 16, below = 22, axis = 34, right = 6;
 const number = new Intl.NumberFormat('pt-BR', { maximumFractionDigits: 0 });
 const huge = new Intl.NumberFormat('pt-BR', { notation: 'scientific', maximumFractionDigits: 1 });
 const longestLabel = 15;
@@ -31,11 +30,9 @@ export function scaleOf(...charts) {
   return { step, top: Math.ceil(highest / step) * step };
 }
 
-// options: label, an x label of a key (its last four characters: '0x1D'); format, a value's text;
-// wide, slots for labels of five characters.
+// options: label, an x label of a key (its last four characters: '0x1D'); format, a value's text.
 export function barChart(container, counters, { step, top }, options = {}) {
-  const { label: xLabel = (key) => key.slice(-4), format = label, wide = false } = options;
-  const [slot, axis] = wide ? [wideSlot, 44] : [narrowSlot, 34];
+  const { label: xLabel = (key) => key.slice(-4), format = label } = options;
   const width = axis + counters.length * slot + right, base = above + plot;
   container.replaceChildren();
   const drawing = svg('svg', { width, height: base + below, role: 'img' }, container);

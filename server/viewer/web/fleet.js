@@ -69,7 +69,7 @@ export async function fleetView(api, params) {
     rows($('.por-firmware', section), fleet.by_firmware, 'firmware');
     const months = fleet.months.map(({ month, services }) => [month, services]);
     barChart($('.meses', section), months, scaleTo(Math.max(0, ...fleet.months.map((m) => m.services))),
-      { label: (month) => `${month.slice(5)}/${month.slice(2, 4)}`, wide: true });
+      { label: (month) => `${month.slice(5)}/${month.slice(2, 4)}` });
     $('.eventos', section).replaceChildren(...eventCharts(fleet.events));
     $('.eventos-vazio', section).hidden = fleet.events.length > 0;
     const chosen = new URLSearchParams(Object.entries(query).filter(([, value]) => value));
