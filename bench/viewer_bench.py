@@ -2,7 +2,8 @@
 """Times the viewer's API on a real-sized history: 100,000 reports of 20,000 chairs, each chair with
 two completed service runs (a before and an after report) and one lone report. The reports are
 written straight into a database of schema 1, as a receiver from before the viewer kept them, so
-the receiver's start-up upgrade (schema 2 and the backfill of every report's facts) is timed too.
+the receiver's start-up upgrade (the schema's steps and the backfill of every report's facts and of
+the fleet's figures) is timed too.
 
 usage: viewer_bench.py BUILD_DIR   (BUILD_DIR/server/report-receiver, a Release build)
 """
@@ -28,7 +29,8 @@ LAST = ["Silva", "Santos", "Oliveira", "Souza", "Rodrigues", "Ferreira", "Alves"
         "Lima", "Gomes", "Costa", "Ribeiro", "Martins", "Carvalho", "Almeida", "Lopes", "Soares",
         "Fernandes", "Vieira", "Barbosa", "Rocha", "Dias", "Nascimento", "Andrade", "Moreira"]
 MOTORS = ["KRT", "KRS", "Dorvalis", "KRT 071", "TRV"]
-EVENTS = [k for k in report_keys() if k.startswith("drive_event_")]
+FIRMWARES = ["2.3", "2.4", "2.10"]
+EVENTS = [k for k in report_keys() if k.startswith(("drive_event_", "painel_event_"))]
 SCHEMA_1 = ("CREATE TABLE reports (id INTEGER PRIMARY KEY AUTOINCREMENT, received TEXT NOT NULL,"
             " client TEXT NOT NULL);"
             "CREATE TABLE report_items (report_id INTEGER NOT NULL REFERENCES reports(id),"
@@ -49,7 +51,8 @@ def chair_reports(n, rng):
     reports, motor = [], rng.choice(MOTORS)
     for run, offset in enumerate((0, 120_000, 300_000)):  # minutes
         when = start + timedelta(minutes=offset + rng.randrange(1000))
-        common = dict(drive_serial=serial, cpf=cpf, cnpj=cnpj, email="cliente@exemplo.com.br")
+        common = dict(drive_serial=serial, cpf=cpf, cnpj=cnpj, email="cliente@exemplo.com.br",
+                      drive_versao_fw=FIRMWARES[n % len(FIRMWARES)])
         before = {**common, "drive_motorizacao": motor,
                   **{k: str(rng.randrange(10)) for k in EVENTS}}
         reports.append((when, sender, report_items(name, **before)))
@@ -108,7 +111,7 @@ def main():
             if not receiver.started():
                 sys.exit("the receiver stopped: " + receiver.process.stderr.read().decode())
             time.sleep(0.1)
-    print(f"start-up upgrade to schema 2 with the backfill of every report: "
+    print(f"start-up upgrade with the backfill of every report: "
           f"{time.perf_counter() - started:.1f} s")
     chair = reports[len(reports) // 2][2]
     serial, name = dict(chair)["drive_serial"], dict(chair)["nome"]
@@ -133,6 +136,12 @@ def main():
         ("search: CPF's first digits", "/viewer/api/chairs?q=" + cpf[:5]),
         ("search: one digit", "/viewer/api/chairs?q=5"),
         ("search: nothing found", "/viewer/api/chairs?q=zzzzzz"),
+        ("fleet, every service", "/viewer/api/fleet"),
+        ("fleet, one year", "/viewer/api/fleet?de=2025-07&ate=2026-06"),
+        ("fleet, one firmware", "/viewer/api/fleet?firmware=2.4"),
+        ("fleet, one month and firmware", "/viewer/api/fleet?de=2026-01&ate=2026-01&firmware=2.3"),
+        ("fleet, events as CSV", "/viewer/api/fleet/eventos.csv"),
+        ("fleet, chairs by motorization as CSV", "/viewer/api/fleet/motorizacoes.csv"),
     ]
     print("median of 15 requests through the receiver (page limit 50):")
     for title, target in cases:

@@ -1,5 +1,6 @@
 #include "server/store/report_facts.h"
 
+#include "server/store/fleet_facts.h"
 #include "server/store/report_keys.h"
 #include "server/store/text_keys.h"
 #include "server/text/utc_time.h"
@@ -14,6 +15,10 @@ namespace {
 
 bool is_drive_event(const std::string &key) {
     return key.rfind("drive_event_0x", 0) == 0;
+}
+
+bool is_event(const std::string &key) {
+    return is_drive_event(key) || key.rfind("painel_event_0x", 0) == 0;
 }
 
 bool has_letter_or_digit(const std::string &text) {
@@ -105,8 +110,8 @@ struct ChairChange {
 
 // Adds what records report's facts, and notes the change to its chair. previous is the report
 // before it of its chair from its sender, if any; it becomes this report, for the next one. runs
-// gains the service of report's run.
-void add_report_facts(const NewReport &report, const ReportFacts &facts, Previous &previous,
+// gains the service of report's run. True when the report starts a service.
+bool add_report_facts(const NewReport &report, const ReportFacts &facts, Previous &previous,
                       RunServices &runs, ChairChange &chair,
                       std::vector<SqlStatement> &statements) {
     const long long now = utc_milliseconds(report.received);
@@ -133,15 +138,17 @@ void add_report_facts(const NewReport &report, const ReportFacts &facts, Previou
     previous = {report.id, now, completes, named};
     chair.last_report_id = report.id;
     chair.services += completes ? 0 : 1;
+    return !completes;
 }
 
 } // namespace
 
 const std::vector<std::string> &fact_keys() {
     static const std::vector<std::string> keys = [] {
-        std::vector<std::string> wanted{"nome", "cpf", "cnpj", "drive_serial", "drive_motorizacao"};
+        std::vector<std::string> wanted{
+            "nome", "cpf", "cnpj", "drive_serial", "drive_motorizacao", "drive_versao_fw"};
         for (const std::string &key : report_keys()) {
-            if (is_drive_event(key))
+            if (is_event(key))
                 wanted.push_back(key);
         }
         return wanted;
@@ -166,8 +173,13 @@ ReportFacts facts_of(const FormItems &items) {
             facts.serial = utf8_text(value);
         else if (key == "drive_motorizacao")
             facts.motorization = utf8_text(value);
-        else if (is_drive_event(key)) {
+        else if (key == "drive_versao_fw")
+            facts.firmware = utf8_text(value);
+        else if (is_event(key)) {
             const long long count = counter_value(value);
+            facts.counters.emplace_back(key, count > 0 ? count : 0);
+            if (!is_drive_event(key))
+                continue;
             any_event = true;
             all_zero = all_zero && count == 0;
             facts.drive_events += count > 0 ? count : 0;
@@ -181,7 +193,7 @@ ReportFacts facts_of(const FormItems &items) {
 }
 
 int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
-              std::vector<SqlStatement> &statements) {
+              std::vector<SqlStatement> &statements, FleetRecording fleet) {
     if (reports.empty())
         return 0;
     std::vector<ReportFacts> facts;
@@ -194,9 +206,12 @@ int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
     // Chairs in the order of their serials: two batches committing at once lock the rows they
     // share in the same order, so neither waits for the other in a cycle.
     std::map<std::string, ChairChange> chairs;
+    std::vector<FleetReport> fleet_reports;
     for (std::size_t i = 0; i < reports.size(); ++i)
-        add_report_facts(reports[i], facts[i], latest[{facts[i].serial, reports[i].client}], runs,
-                         chairs[facts[i].serial], statements);
+        fleet_reports.push_back(
+            {reports[i], facts[i],
+             add_report_facts(reports[i], facts[i], latest[{facts[i].serial, reports[i].client}],
+                              runs, chairs[facts[i].serial], statements)});
     for (const auto &[serial, change] : chairs)
         statements.push_back(
             {"INSERT INTO chairs (serial, serial_key, last_report_id, services)"
@@ -207,6 +222,8 @@ int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
              " THEN excluded.last_report_id ELSE chairs.last_report_id END,"
              " services = chairs.services + excluded.services",
              {serial, serial_key(serial), change.last_report_id, change.services}});
+    if (fleet == FleetRecording::record)
+        add_fleet_facts(fleet_reports, statements);
     return 0;
 }
 
@@ -247,7 +264,8 @@ int backfill_facts(SqlConnection &connection) {
             reports.push_back({id, head[1], head[2], unnamed, items[id]});
         }
         std::vector<SqlStatement> statements;
-        if (add_facts(connection, reports, statements) != 0 || connection.run_all(statements) != 0)
+        if (add_facts(connection, reports, statements, FleetRecording::leave) != 0 ||
+            connection.run_all(statements) != 0)
             return receiver_failed;
         after = params[1].number;
     }

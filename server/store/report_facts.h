@@ -14,8 +14,11 @@ struct ReportFacts {
     std::string customer;        // the customer's name
     std::string taxpayer;        // the CNPJ when the report has one, else the CPF
     std::string motorization;    // the drive's motorization family
+    std::string firmware;        // the drive's firmware version text
     bool events_cleared = false; // every drive event counter reads 0: the run has just cleared them
     long long drive_events = 0;  // the drive's counters added up
+    // Every event counter of panel and drive by its key; one that is not a number counts 0.
+    std::vector<std::pair<std::string, long long>> counters;
 };
 
 // The keys of the items that facts_of reads.
@@ -36,13 +39,17 @@ struct NewReport {
     const FormItems &items;
 };
 
+// Whether add_facts also records what the fleet view adds up (fleet_facts.h). The schema step
+// that first fills the facts leaves it: the fleet's tables come in a later step.
+enum class FleetRecording { record, leave };
+
 // Adds to statements those that record the facts of reports (ids ascending), and their chairs'
 // changes. A report naming its run joins that run's service, whenever it comes and whoever sends
 // it; one that does not is paired with the report before it, when that is the "before" of the
 // same run by timing. The two kinds never pair with each other. Reads the chairs' latest reports
 // and the runs' services first, in one round trip. 0 or receiver_failed.
 int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
-              std::vector<SqlStatement> &statements);
+              std::vector<SqlStatement> &statements, FleetRecording fleet = FleetRecording::record);
 
 // Records the facts of every report stored before facts were kept, oldest first, so they pair
 // as if they had just arrived. Needs the runs' columns of reports. 0 or receiver_failed.

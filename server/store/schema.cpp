@@ -1,6 +1,7 @@
 #include "server/store/schema.h"
 
 #include "server/store/audit_trail.h"
+#include "server/store/fleet_facts.h"
 #include "server/store/personal_data.h"
 #include "server/store/report_facts.h"
 
@@ -176,6 +177,40 @@ const std::vector<Migration> &migrations() {
          " key TEXT COLLATE \"C\" PRIMARY KEY, failures INTEGER NOT NULL, last_at BIGINT NOT "
          "NULL);",
          nullptr},
+        // The fleet at a glance: each service, each chair's current state, the services and
+        // the event counters added up by month (and motorization) and firmware; filled from the
+        // stored facts.
+        {"CREATE TABLE fleet_services ("
+         " service_id INTEGER PRIMARY KEY REFERENCES reports(id),"
+         " serial TEXT NOT NULL, month TEXT NOT NULL, firmware TEXT NOT NULL);"
+         "CREATE INDEX fleet_services_serial ON fleet_services (serial, month, firmware);"
+         "CREATE TABLE fleet_chairs ("
+         " serial TEXT PRIMARY KEY, last_report_id INTEGER NOT NULL,"
+         " motorization TEXT NOT NULL, firmware TEXT NOT NULL) WITHOUT ROWID;"
+         "CREATE TABLE fleet_months ("
+         " month TEXT NOT NULL, firmware TEXT NOT NULL, services INTEGER NOT NULL,"
+         " PRIMARY KEY (month, firmware));"
+         "CREATE TABLE fleet_events ("
+         " month TEXT NOT NULL, motorization TEXT NOT NULL, firmware TEXT NOT NULL,"
+         " code TEXT NOT NULL, services INTEGER NOT NULL, above_zero INTEGER NOT NULL,"
+         " total INTEGER NOT NULL, PRIMARY KEY (month, motorization, firmware, code));",
+         "CREATE TABLE fleet_services ("
+         " service_id BIGINT PRIMARY KEY REFERENCES reports(id),"
+         " serial TEXT COLLATE \"C\" NOT NULL, month TEXT COLLATE \"C\" NOT NULL,"
+         " firmware TEXT COLLATE \"C\" NOT NULL);"
+         "CREATE INDEX fleet_services_serial ON fleet_services (serial, month, firmware);"
+         "CREATE TABLE fleet_chairs ("
+         " serial TEXT COLLATE \"C\" PRIMARY KEY, last_report_id BIGINT NOT NULL,"
+         " motorization TEXT COLLATE \"C\" NOT NULL, firmware TEXT COLLATE \"C\" NOT NULL);"
+         "CREATE TABLE fleet_months ("
+         " month TEXT COLLATE \"C\" NOT NULL, firmware TEXT COLLATE \"C\" NOT NULL,"
+         " services BIGINT NOT NULL, PRIMARY KEY (month, firmware));"
+         "CREATE TABLE fleet_events ("
+         " month TEXT COLLATE \"C\" NOT NULL, motorization TEXT COLLATE \"C\" NOT NULL,"
+         " firmware TEXT COLLATE \"C\" NOT NULL, code TEXT COLLATE \"C\" NOT NULL,"
+         " services BIGINT NOT NULL, above_zero BIGINT NOT NULL, total BIGINT NOT NULL,"
+         " PRIMARY KEY (month, motorization, firmware, code));",
+         &backfill_fleet},
     };
     return steps;
 }

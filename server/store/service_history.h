@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/store/fleet.h"
 #include "server/text/form_decoding.h"
 
 #include <string>
@@ -84,6 +85,8 @@ public:
                          std::vector<ServiceSummary> &services) = 0;
     // The service that report id belongs to, or history_not_found.
     virtual int service(long long id, ServiceRecord &service) = 0;
+    // The fleet's figures for the request.
+    virtual int fleet(const FleetRequest &request, FleetFigures &figures) = 0;
     // The database's own message for the last call on this thread that failed, for the log.
     virtual std::string failure() const = 0;
 };

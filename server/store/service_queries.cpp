@@ -1,5 +1,6 @@
 // The service history over the store's SQL tables; one text for SQLite and PostgreSQL alike.
 #include "server/store/chair_search.h"
+#include "server/store/read_consistently.h"
 #include "server/store/sql_report_store.h"
 
 #include <cstdlib>
@@ -13,21 +14,6 @@ constexpr long long broad_search = 2000;
 
 long long number_of(const std::string &text) {
     return std::strtoll(text.c_str(), nullptr, 10);
-}
-
-// Runs query in one read transaction, so everything it reads is of the same moment. A failure's
-// message goes to failure.
-template <typename Query>
-int read_consistently(SqlConnection &reader, std::string &failure, Query query) {
-    if (reader.run("BEGIN") != 0) {
-        failure = reader.last_error();
-        return store_read_failed;
-    }
-    const int result = query();
-    if (result != 0 && result != history_not_found)
-        failure = reader.last_error();
-    reader.run("COMMIT");
-    return result;
 }
 
 void read_head(const SqlRow &row, std::size_t first, ReportHead &head) {

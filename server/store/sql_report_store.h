@@ -25,6 +25,7 @@ public:
     int chairs(const ChairPageRequest &request, std::vector<ChairSummary> &chairs) override;
     int services(const ServicePageRequest &request, std::vector<ServiceSummary> &services) override;
     int service(long long id, ServiceRecord &service) override;
+    int fleet(const FleetRequest &request, FleetFigures &figures) override; // fleet_queries.cpp
     std::string failure() const override;
     int answers_within(std::chrono::milliseconds limit) override;
     int keep(const std::function<int(SqlConnection &)> &work) override;

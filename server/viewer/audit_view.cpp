@@ -3,7 +3,7 @@
 #include "server/access/accounts.h"
 #include "server/store/report_store.h"
 #include "server/text/json_text.h"
-#include "server/viewer/service_export.h"
+#include "server/viewer/csv_cell.h"
 
 namespace {
 

@@ -9,10 +9,6 @@
 // The reports as the listing of /reports shows them: {"reports":[before, after],"next":null}.
 std::string service_reports_json(const ServiceRecord &service);
 
-// text as one cell of a CSV line: a cell that a spreadsheet would take for a formula starts with
-// an apostrophe, so opening the file runs nothing anyone typed; quoted when it must be.
-std::string csv_cell(const std::string &text);
-
 // One line per item of the first report: "item,antes,depois", then the report ids, times and
 // senders, then every item in the order sent, each cell as csv_cell() writes it.
 std::string service_reports_csv(const ServiceRecord &service);

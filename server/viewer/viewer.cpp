@@ -3,6 +3,7 @@
 #include "server/store/report_store.h"
 #include "server/text/json_text.h"
 #include "server/viewer/audit_view.h"
+#include "server/viewer/fleet_view.h"
 #include "server/viewer/service_export.h"
 #include "server/viewer/viewer_assets.h"
 #include "server/viewer/viewer_json.h"
@@ -116,6 +117,9 @@ void Viewer::api(const HttpRequest &request, HttpResponse &response) {
     // must leave nowhere.
     if (titular)
         return titular_.serve(request, query, reader.name, response);
+    // The fleet's figures are counts: no one's personal data, nothing to record.
+    if (path.rfind("/viewer/api/fleet", 0) == 0)
+        return serve_fleet(history_, path, query, response);
     // What each read is recorded as: a search keeps its query, the rest what they opened.
     std::string action;
     std::string subject;

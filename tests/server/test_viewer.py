@@ -8,11 +8,12 @@ import time
 import unittest
 import urllib.parse
 
-from receiver_fixture import (FORM, STORE, Receiver, exchange, old_database, post_request, report_items,
-                              report_keys, request, tag)
+from receiver_fixture import (FORM, STORE, Receiver, exchange, old_database, old_store, post_request,
+                              report_items, report_keys, request, tag)
 
 EVENTS = [k for k in report_keys() if k.startswith("drive_event_")]
 HOSTILE = "<script>alert(1)</script><img src=x onerror=alert(2)>"
+once = unittest.skipUnless(STORE.name == "sqlite", "independent of the store: run with SQLite")
 
 
 def chair_report(serial, events, name="Ana Lima", motor="KRS", **values):
@@ -27,6 +28,7 @@ def api(receiver, target):
     return json.loads(body)
 
 
+@once
 class Pairing(unittest.TestCase):
     # (serial, minutes from the first report, sender, drive event count), stored in this order as
     # reports 1, 2, ... by a receiver from before services were kept.
@@ -99,6 +101,66 @@ class Pairing(unittest.TestCase):
         self.assertEqual((service["before"]["made"], service["after"]["made"] is not None), (None, True))
 
 
+class Fleet(unittest.TestCase):
+    # Stored before the fleet was kept, as ids 1, 2, ...: (serial, received, motorization, drive
+    # firmware, event counters other than 0).
+    STORED = [("FLT000000001", "2024-03-31T23:59", "KRS", "2.3", {"drive_event_0x01": 5, "drive_event_0x02": "x"}),
+              ("FLT000000001", "2024-04-01T00:01", "KRS", "2.3", {}),  # its after, in the next month
+              ("FLT000000002", "2024-04-01T00:00", "Dorvalis", "2.4", {"painel_event_0x21": 7}),
+              ("FLT000000002", "2026-03-31T23:59", "KRT", "2.4", {"drive_event_0x33": 2}),  # now KRT
+              ("FLT000000003", "2026-04-01T00:00", "KRS", "=2.5", {"drive_event_0x01": 1})]
+    # Then posted now by runs naming themselves: (motorization, counters, run, stage).
+    NOW = [("KRS", {"drive_event_0x02": 3}, 1, "before"), ("TRV", {}, 1, "after"),
+           ("TRV", {}, 2, "after")]  # a closing report alone: its counters were read after clearing
+    MONTH = time.strftime("%Y-%m", time.gmtime())
+    # The figures of a query: chairs and services by current motorization and firmware, the months
+    # shown (first, last, those with services), and per device and motorization the services whose
+    # counters were read before clearing with each counter above 0 as (services above 0, total).
+    CASES = [("ate=2026-03", [("KRS", 1, 1), ("KRT", 1, 2)], [("2.3", 1, 1), ("2.4", 1, 2)],
+              ("2024-04", "2026-03", {"2024-04": 1, "2026-03": 1}),
+              {("drive", "KRS"): (1, {"0x01": (1, 5)}), ("painel", "KRS"): (1, {}),
+               ("drive", "Dorvalis"): (1, {}), ("painel", "Dorvalis"): (1, {"0x21": (1, 7)}),
+               ("drive", "KRT"): (1, {"0x33": (1, 2)}), ("painel", "KRT"): (1, {})}),
+             ("de=2024-04&ate=2026-03", [("KRT", 1, 2)], [("2.4", 1, 2)],
+              ("2024-04", "2026-03", {"2024-04": 1, "2026-03": 1}),
+              {("drive", "Dorvalis"): (1, {}), ("painel", "Dorvalis"): (1, {"0x21": (1, 7)}),
+               ("drive", "KRT"): (1, {"0x33": (1, 2)}), ("painel", "KRT"): (1, {})}),
+             ("de=2026-04", [("KRS", 1, 1), ("TRV", 1, 2)], [("2.4", 1, 2), ("=2.5", 1, 1)],
+              ("2026-04", MONTH, {"2026-04": 1, MONTH: 2}),
+              {("drive", "KRS"): (2, {"0x01": (1, 1), "0x02": (1, 3)}), ("painel", "KRS"): (2, {})}),
+             ("firmware=2.3", [("KRS", 1, 1)], [("2.3", 1, 1)], None,
+              {("drive", "KRS"): (1, {"0x01": (1, 5)}), ("painel", "KRS"): (1, {})})]
+
+    def test_the_fleet_adds_up_the_services_of_a_period_and_a_firmware(self):
+        folder = tempfile.mkdtemp(prefix="viewer-")
+        receiver = Receiver(folder=folder, database=old_store(folder, [
+            (f"{at}:00.000Z", "127.0.0.1", chair_report(serial, 0, motor=motor, drive_versao_fw=firmware, **counts))
+            for serial, at, motor, firmware, counts in self.STORED]))
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        for motor, counts, run, stage in self.NOW:
+            receiver.post(chair_report("FLT000000004", 0, motor=motor, drive_versao_fw="2.4", **counts),
+                          veltora_service=tag(stage, run=run))
+        for query, motors, firmwares, months, events in self.CASES:
+            fleet = api(receiver, "fleet?" + query)
+            shown = [(m["month"], m["services"]) for m in fleet["months"]]
+            self.assertEqual(([(g["motorization"], g["chairs"], g["services"]) for g in fleet["by_motorization"]],
+                              [(g["firmware"], g["chairs"], g["services"]) for g in fleet["by_firmware"]],
+                              months and (shown[0][0], shown[-1][0], {m: n for m, n in shown if n}),
+                              {(e["device"], e["motorization"]): (e["services"], {
+                                  c["code"]: (c["above_zero"], c["total"]) for c in e["counters"] if c["total"]})
+                               for e in fleet["events"]}), (motors, firmwares, months, events), query)
+        self.assertEqual((fleet["firmwares"], len(shown)), (["2.3", "2.4", "=2.5"], 24))
+        share = {c["code"]: (c["share"], c["mean"]) for c in api(receiver, "fleet?de=2026-04")["events"][0]["counters"]}
+        self.assertEqual((share["0x01"], share["0x02"], share["0x03"]), ((0.5, 0.5), (0.5, 1.5), (0, 0)))
+        lines = receiver.get("/viewer/api/fleet/eventos.csv?de=2026-04")[2].decode().split("\r\n")
+        self.assertEqual(lines[:2], ["dispositivo,motorizacao,evento,servicos,acima_de_zero,percentual_acima_de_zero,media",
+                                     "drive,KRS,0x01,2,1,50.0,0.50"])
+        self.assertIn("'=2.5,1,1", receiver.get("/viewer/api/fleet/firmwares.csv?de=2026-04")[2].decode())
+        for target in ("fleet", "fleet/meses.csv"):
+            self.assertEqual(receiver.get("/viewer/api/" + target, authorization=None)[::2],
+                             (401, b"ERROR: a valid token or session is needed\n"), target)
+
+
 def post_chairs(receiver):
     """Posts a chair serviced twice, the first run paired, a workshop's, and one named in markup."""
     sent = [chair_report("ABC123000001", 4, "José da Silva-Souza", motor="KRS"),
@@ -110,6 +172,7 @@ def post_chairs(receiver):
                   for items in sent if receiver.post(items)[0] == 200]
 
 
+@once
 class Reading(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -138,7 +201,9 @@ class Reading(unittest.TestCase):
                           ("ABD777000003", HOSTILE, "529.982.247-25", "KRS", 1),
                           ("XYZ999000002", "Oficina Ávila Ltda", "12.ABC.345/01DE-35", "KRS", 1)])
         for bad, expected in (("chairs?limit=0", 400), ("chairs?limit=500", 200), ("chairs?before=x", 400), ("service?id=0", 400),
-                              ("service?id=1&limit=501", 400), (f"service?id={self.ids[-1] + 1}", 404)):
+                              ("service?id=1&limit=501", 400), (f"service?id={self.ids[-1] + 1}", 404),
+                              ("fleet?de=2026-12&ate=2026-12", 200), ("fleet?de=2026-13", 400), ("fleet?ate=2026-00", 400),
+                              ("fleet?de=2026-02&ate=2026-01", 400), ("fleet?de=202-01", 400), ("fleet/x.csv", 404)):
             self.assertEqual(self.receiver.get("/viewer/api/" + bad)[0], expected, bad)
 
         # A service shows what changed, in order, and downloads its reports.
@@ -205,6 +270,7 @@ class Reading(unittest.TestCase):
         self.assertNotRegex(body.decode(), r"<script(?![^>]*\ssrc=)|\son\w+=")
 
 
+@once
 class InABrowser(unittest.TestCase):
     """Debian's chromium, driven by puppeteer-core (tests/server/browser, npm ci). VIEWER_WALKTHROUGH
     names the walkthrough binary to service the simulated chair twice, VIEWER_SCREENSHOTS a folder."""

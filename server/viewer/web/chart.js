@@ -30,7 +30,9 @@ export function scaleOf(...charts) {
   return { step, top: Math.ceil(highest / step) * step };
 }
 
-export function barChart(container, counters, { step, top }) {
+// options: label, an x label of a key (its last four characters: '0x1D'); format, a value's text.
+export function barChart(container, counters, { step, top }, options = {}) {
+  const { label: xLabel = (key) => key.slice(-4), format = label } = options;
   const width = axis + counters.length * slot + right, base = above + plot;
   container.replaceChildren();
   const drawing = svg('svg', { width, height: base + below, role: 'img' }, container);
@@ -52,11 +54,11 @@ export function barChart(container, counters, { step, top }) {
       svg('path', { class: 'corte', d: `M${left} ${above + 6}l${barWidth / 2} -4l${barWidth / 2} 4` }, drawing);
       const start = above + 12;
       svg('text', { class: 'valor alem', x: middle, y: start, 'text-anchor': 'end', 'dominant-baseline': 'central',
-        transform: `rotate(-90 ${middle} ${start})` }, drawing).textContent = label(shown);
+        transform: `rotate(-90 ${middle} ${start})` }, drawing).textContent = format(shown);
     } else if (shown > 0) {
       svg('text', { class: 'valor', x: middle, y: y(shown) - 4, 'text-anchor': 'middle' }, drawing)
-        .textContent = label(shown);
+        .textContent = format(shown);
     }
-    svg('text', { x: middle, y: base + 15, 'text-anchor': 'middle' }, drawing).textContent = key.slice(-4);
+    svg('text', { x: middle, y: base + 15, 'text-anchor': 'middle' }, drawing).textContent = xLabel(key);
   });
 }

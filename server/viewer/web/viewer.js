@@ -5,6 +5,7 @@
 // '#servico/ID'; an admin's '#auditoria?...' (audit.js), and '#senha' to change one's password.
 import { auditView } from './audit.js';
 import { barChart, scaleOf } from './chart.js';
+import { fleetView } from './fleet.js';
 import { groupName, itemName, visible, when } from './texts.js';
 import { titularView } from './titular.js';
 
@@ -239,6 +240,14 @@ async function serviceView(id) {
   };
 }
 
+async function frotaView(params) {
+  const put = await fleetView(api, params);
+  return () => {
+    put();
+    show('frota');
+  };
+}
+
 // A failure shows in place of the page's content, never over what an earlier address showed.
 function failed(failure) {
   if (failure instanceof Refused) {
@@ -276,6 +285,7 @@ async function route() {
     const view = mustChange || page === 'senha' ? passwordView()
       : page === 'auditoria' ? await audit()
         : page === 'titular' ? await titularView(params, api, show)
+          : page === 'frota' ? await frotaView(params)
           : page === 'cadeira' ? await chairView(decodeURIComponent(argument), params)
             : page === 'servico' ? await serviceView(Number(argument)) : await chairsView(params);
     if (turn === routes) view();

@@ -57,6 +57,19 @@ try {
     return [scrollWidth <= clientWidth, last <= clientWidth, oneLine];
   }, free);
 
+  // Each chart's labels and bars stay inside it, no two labels overlap: [inside, apart, last x
+  // label, the values written].
+  const chartLabels = (section) => page.$$eval(`${section} .grafico svg`, (charts) => charts.map((chart) => {
+    const frame = chart.getBoundingClientRect(), box = (drawn) => drawn.getBoundingClientRect();
+    const boxes = [...chart.querySelectorAll('text')].map(box);
+    const inside = [...chart.querySelectorAll('text, rect')].map(box).every((b) => b.left >= frame.left
+      && b.right <= frame.right && b.top >= frame.top && b.bottom <= frame.bottom);
+    const apart = boxes.every((a, i) => boxes.slice(i + 1).every((b) => a.right <= b.left || b.right <= a.left
+      || a.bottom <= b.top || b.bottom <= a.top));
+    const values = new Set([...chart.querySelectorAll('.valor')].map((value) => value.textContent));
+    return [inside, apart, chart.lastChild.textContent, [...values].join()];
+  }));
+
   // A wrong password is refused.
   await signIn(reader, `wrong-${readerOnce}`);
   await page.waitForSelector('#recusado:not([hidden])');
@@ -145,19 +158,30 @@ try {
   await page.waitForSelector('#cadeira:not([hidden])');
   await Promise.all([page.waitForSelector('#servico:not([hidden])'), page.click('#cadeira tbody a')]);
   assert.deepEqual(await fitsWindow('#servico', 0), [true, true, true]);
-  const labels = await page.$$eval('#servico .grafico svg', (charts) => charts.map((chart) => {
-    const frame = chart.getBoundingClientRect(), box = (drawn) => drawn.getBoundingClientRect();
-    const boxes = [...chart.querySelectorAll('text')].map(box);
-    const inside = [...chart.querySelectorAll('text, rect')].map(box).every((b) => b.left >= frame.left
-      && b.right <= frame.right && b.top >= frame.top && b.bottom <= frame.bottom);
-    const apart = boxes.every((a, i) => boxes.slice(i + 1).every((b) => a.right <= b.left || b.right <= a.left
-      || a.bottom <= b.top || b.bottom <= a.top));
-    const values = new Set([...chart.querySelectorAll('.valor')].map((value) => value.textContent));
-    return [inside, apart, chart.lastChild.textContent, [...values].join()];
-  }));
-  assert.deepEqual(labels, [[true, true, '0x22', '255'], [true, true, '0x33', '99.999,255']]);
+  assert.deepEqual(await chartLabels('#servico'), [[true, true, '0x22', '255'], [true, true, '0x33', '99.999,255']]);
   const end = await page.$eval('#servico .graficos', (charts) => charts.getBoundingClientRect().bottom + scrollY);
   await shot(page, 'viewer-service-long.png', { clip: { x: 0, y: 0, width: 1280, height: end + 16 } });
+
+  // The fleet: its tables, the months and one chart a device and motorization, readable; the
+  // filter is in the address.
+  await page.click('#conta a[href="#frota"]');
+  await page.waitForSelector('#frota:not([hidden]) .por-motorizacao tbody tr');
+  const fleet = await chartLabels('#frota');
+  const month = new Date().toISOString().slice(2, 7).split('-').reverse().join('/');
+  assert.deepEqual([fleet.length >= 5, fleet[0].slice(0, 3), fleet.every(([inside, apart]) => inside && apart)],
+    [true, [true, true, month], true], JSON.stringify(fleet));
+  assert.ok(await page.$('#frota rect.alem'), 'a mean count of 99,999s drawn to the top');
+  assert.deepEqual(await fitsWindow('#frota', 1), [true, true, true]);
+  await shot(page, 'viewer-fleet.png', { fullPage: true });
+  await page.select('#frota-firmware', '0');
+  await page.$eval('#frota-de', (input) => { input.value = '2026-01'; });
+  await page.click('#filtro-frota button');
+  await page.waitForFunction(() => location.hash === '#frota?de=2026-01&firmware=0');
+  await page.reload();
+  await page.waitForSelector('#frota:not([hidden]) .por-motorizacao tbody tr');
+  assert.deepEqual([await page.$eval('#frota-de', (input) => input.value), await page.$eval('#frota-firmware',
+    (select) => select.value), await page.$eval('#frota a[data-tabela="eventos"]', (a) => a.href)],
+  ['2026-01', '0', `${base}/viewer/api/fleet/eventos.csv?de=2026-01&firmware=0`]);
 
   // Each run says how it ended, and a report made over a minute before it came shows both times.
   await page.goto(`${base}/viewer/#cadeira/${states}`);
