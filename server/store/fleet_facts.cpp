@@ -27,21 +27,21 @@ std::string month_of(const std::string &received) {
     return received.substr(0, 7);
 }
 
-void add_events(const EventGroup &group, const std::map<std::string, CounterSums> &codes,
+void add_events(const EventGroup &group, const std::map<std::string, CounterSums> &codes, int part,
                 std::vector<SqlStatement> &statements) {
-    SqlStatement insert{"INSERT INTO fleet_events (month, motorization, firmware, code, services,"
-                        " above_zero, total) VALUES ",
-                        {std::get<0>(group), std::get<1>(group), std::get<2>(group)}};
+    SqlStatement insert{"INSERT INTO fleet_events (month, motorization, firmware, part, code,"
+                        " services, above_zero, total) VALUES ",
+                        {std::get<0>(group), std::get<1>(group), std::get<2>(group), part}};
     for (const auto &[code, sums] : codes) {
         const std::size_t first = insert.params.size() + 1;
-        insert.sql += insert.params.size() == 3 ? "($1,$2,$3" : ",($1,$2,$3";
+        insert.sql += insert.params.size() == 4 ? "($1,$2,$3,$4" : ",($1,$2,$3,$4";
         for (std::size_t i = first; i < first + 4; ++i)
             insert.sql += ",$" + std::to_string(i);
         insert.sql += ")";
         insert.params.insert(insert.params.end(),
                              {code, sums.services, sums.above_zero, sums.total});
     }
-    insert.sql += " ON CONFLICT (month, motorization, firmware, code) DO UPDATE SET"
+    insert.sql += " ON CONFLICT (month, motorization, firmware, part, code) DO UPDATE SET"
                   " services = fleet_events.services + excluded.services,"
                   " above_zero = fleet_events.above_zero + excluded.above_zero,"
                   " total = fleet_events.total + excluded.total";
@@ -50,7 +50,7 @@ void add_events(const EventGroup &group, const std::map<std::string, CounterSums
 
 } // namespace
 
-void add_fleet_facts(const std::vector<FleetReport> &reports,
+void add_fleet_facts(const std::vector<FleetReport> &reports, int part,
                      std::vector<SqlStatement> &statements) {
     std::map<std::string, ChairState> chairs;
     std::map<EventGroup, std::map<std::string, CounterSums>> events;
@@ -89,12 +89,13 @@ void add_fleet_facts(const std::vector<FleetReport> &reports,
              " THEN excluded.last_report_id ELSE fleet_chairs.last_report_id END",
              {serial, chair.report_id, chair.motorization, chair.firmware}});
     for (const auto &[key, services] : months)
-        statements.push_back({"INSERT INTO fleet_months (month, firmware, services)"
-                              " VALUES ($1, $2, $3) ON CONFLICT (month, firmware) DO UPDATE SET"
-                              " services = fleet_months.services + excluded.services",
-                              {key.first, key.second, services}});
+        statements.push_back(
+            {"INSERT INTO fleet_months (month, firmware, part, services) VALUES ($1, $2, $3, $4)"
+             " ON CONFLICT (month, firmware, part) DO UPDATE SET"
+             " services = fleet_months.services + excluded.services",
+             {key.first, key.second, part, services}});
     for (const auto &[group, codes] : events)
-        add_events(group, codes, statements);
+        add_events(group, codes, part, statements);
 }
 
 int backfill_fleet(SqlConnection &connection) {
@@ -143,7 +144,7 @@ int backfill_fleet(SqlConnection &connection) {
             fleet.push_back({reports.back(), facts.back(), head[3] == head[0]});
         }
         std::vector<SqlStatement> statements;
-        add_fleet_facts(fleet, statements);
+        add_fleet_facts(fleet, 0, statements);
         if (connection.run_all(statements) != 0)
             return receiver_failed;
         after = params[1].number;

@@ -16,10 +16,11 @@ struct FleetReport {
     bool starts_service;
 };
 
-// Adds to statements those that record reports (ids ascending). Rows that other writers also
-// change are written in the order of their keys, as the chairs are, so no two writers wait for
-// each other in a cycle.
-void add_fleet_facts(const std::vector<FleetReport> &reports,
+// Adds to statements those that record reports (ids ascending). The sums by month are kept in
+// parts, one a writer, which the queries add up: writers committing at once never share a row of
+// them. Rows that other writers also change (the chairs) are written in the order of their keys,
+// so no two writers wait for each other in a cycle.
+void add_fleet_facts(const std::vector<FleetReport> &reports, int part,
                      std::vector<SqlStatement> &statements);
 
 // Records every report stored before the fleet was kept, oldest first, from its stored facts and

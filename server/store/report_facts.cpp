@@ -193,7 +193,7 @@ ReportFacts facts_of(const FormItems &items) {
 }
 
 int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
-              std::vector<SqlStatement> &statements, FleetRecording fleet) {
+              std::vector<SqlStatement> &statements, FleetRecording fleet, int fleet_part) {
     if (reports.empty())
         return 0;
     std::vector<ReportFacts> facts;
@@ -223,7 +223,7 @@ int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
              " services = chairs.services + excluded.services",
              {serial, serial_key(serial), change.last_report_id, change.services}});
     if (fleet == FleetRecording::record)
-        add_fleet_facts(fleet_reports, statements);
+        add_fleet_facts(fleet_reports, fleet_part, statements);
     return 0;
 }
 

@@ -47,9 +47,11 @@ enum class FleetRecording { record, leave };
 // changes. A report naming its run joins that run's service, whenever it comes and whoever sends
 // it; one that does not is paired with the report before it, when that is the "before" of the
 // same run by timing. The two kinds never pair with each other. Reads the chairs' latest reports
-// and the runs' services first, in one round trip. 0 or receiver_failed.
+// and the runs' services first, in one round trip. fleet_part: the writer's part of the fleet's
+// sums (fleet_facts.h). 0 or receiver_failed.
 int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
-              std::vector<SqlStatement> &statements, FleetRecording fleet = FleetRecording::record);
+              std::vector<SqlStatement> &statements, FleetRecording fleet = FleetRecording::record,
+              int fleet_part = 0);
 
 // Records the facts of every report stored before facts were kept, oldest first, so they pair
 // as if they had just arrived. Needs the runs' columns of reports. 0 or receiver_failed.

@@ -188,12 +188,13 @@ const std::vector<Migration> &migrations() {
          " serial TEXT PRIMARY KEY, last_report_id INTEGER NOT NULL,"
          " motorization TEXT NOT NULL, firmware TEXT NOT NULL) WITHOUT ROWID;"
          "CREATE TABLE fleet_months ("
-         " month TEXT NOT NULL, firmware TEXT NOT NULL, services INTEGER NOT NULL,"
-         " PRIMARY KEY (month, firmware));"
+         " month TEXT NOT NULL, firmware TEXT NOT NULL, part INTEGER NOT NULL,"
+         " services INTEGER NOT NULL, PRIMARY KEY (month, firmware, part));"
          "CREATE TABLE fleet_events ("
          " month TEXT NOT NULL, motorization TEXT NOT NULL, firmware TEXT NOT NULL,"
-         " code TEXT NOT NULL, services INTEGER NOT NULL, above_zero INTEGER NOT NULL,"
-         " total INTEGER NOT NULL, PRIMARY KEY (month, motorization, firmware, code));",
+         " part INTEGER NOT NULL, code TEXT NOT NULL, services INTEGER NOT NULL,"
+         " above_zero INTEGER NOT NULL, total INTEGER NOT NULL,"
+         " PRIMARY KEY (month, motorization, firmware, part, code));",
          "CREATE TABLE fleet_services ("
          " service_id BIGINT PRIMARY KEY REFERENCES reports(id),"
          " serial TEXT COLLATE \"C\" NOT NULL, month TEXT COLLATE \"C\" NOT NULL,"
@@ -204,12 +205,13 @@ const std::vector<Migration> &migrations() {
          " motorization TEXT COLLATE \"C\" NOT NULL, firmware TEXT COLLATE \"C\" NOT NULL);"
          "CREATE TABLE fleet_months ("
          " month TEXT COLLATE \"C\" NOT NULL, firmware TEXT COLLATE \"C\" NOT NULL,"
-         " services BIGINT NOT NULL, PRIMARY KEY (month, firmware));"
+         " part INTEGER NOT NULL, services BIGINT NOT NULL,"
+         " PRIMARY KEY (month, firmware, part));"
          "CREATE TABLE fleet_events ("
          " month TEXT COLLATE \"C\" NOT NULL, motorization TEXT COLLATE \"C\" NOT NULL,"
          " firmware TEXT COLLATE \"C\" NOT NULL, code TEXT COLLATE \"C\" NOT NULL,"
-         " services BIGINT NOT NULL, above_zero BIGINT NOT NULL, total BIGINT NOT NULL,"
-         " PRIMARY KEY (month, motorization, firmware, code));",
+         " part INTEGER NOT NULL, services BIGINT NOT NULL, above_zero BIGINT NOT NULL,"
+         " total BIGINT NOT NULL, PRIMARY KEY (month, motorization, firmware, part, code));",
          &backfill_fleet},
     };
     return steps;

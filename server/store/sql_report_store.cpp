@@ -110,8 +110,10 @@ SqlReportStore::SqlReportStore(std::vector<std::unique_ptr<SqlConnection>> write
                                std::unique_ptr<SqlConnection> reader,
                                std::unique_ptr<SqlConnection> pinger,
                                std::unique_ptr<SqlConnection> keeper)
-    : idle_writers_(std::move(writers)), reader_(std::move(reader)), pinger_(std::move(pinger)),
-      keeper_(std::move(keeper)) {}
+    : reader_(std::move(reader)), pinger_(std::move(pinger)), keeper_(std::move(keeper)) {
+    for (auto &writer : writers)
+        idle_writers_.push_back({static_cast<int>(idle_writers_.size()), std::move(writer)});
+}
 
 int SqlReportStore::keep(const std::function<int(SqlConnection &)> &work) {
     std::lock_guard<std::mutex> lock(keeper_mutex_);
@@ -144,13 +146,13 @@ long long SqlReportStore::add(const std::string &received, const std::string &cl
             written_.wait(lock);
             continue;
         }
-        std::unique_ptr<SqlConnection> writer = std::move(idle_writers_.back());
+        Writer writer = std::move(idle_writers_.back());
         idle_writers_.pop_back();
         const std::size_t count = std::min(queue_.size(), largest_batch);
         const std::vector<Pending *> batch(queue_.begin(), queue_.begin() + count);
         queue_.erase(queue_.begin(), queue_.begin() + count);
         lock.unlock();
-        write(*writer, batch);
+        write(*writer.connection, writer.part, batch);
         lock.lock();
         idle_writers_.push_back(std::move(writer));
         for (Pending *pending : batch)
@@ -162,7 +164,7 @@ long long SqlReportStore::add(const std::string &received, const std::string &cl
     return mine.id;
 }
 
-void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &batch) {
+void SqlReportStore::write(SqlConnection &writer, int part, const std::vector<Pending *> &batch) {
     // Every report of a batch that fails is refused for the same cause.
     const auto fail = [&] {
         ++statistics_.errors;
@@ -193,7 +195,7 @@ void SqlReportStore::write(SqlConnection &writer, const std::vector<Pending *> &
         add_items(ids[i], pending.items, statements);
         add_personal_keys(ids[i], pending.items, statements);
     }
-    if (add_facts(writer, reports, statements) != 0) {
+    if (add_facts(writer, reports, statements, FleetRecording::record, part) != 0) {
         fail();
         writer.run("ROLLBACK");
         return;

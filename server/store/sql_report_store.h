@@ -44,7 +44,7 @@ private:
 
     static std::string &failed_because(); // this thread's failure()
 
-    void write(SqlConnection &writer, const std::vector<Pending *> &batch);
+    void write(SqlConnection &writer, int part, const std::vector<Pending *> &batch);
     static int insert_heads(SqlConnection &writer, const std::vector<Pending *> &batch,
                             const std::vector<long long> &ids, std::vector<SqlRows> &stored);
     int read_page(const ReportPageRequest &request, std::vector<StoredReport> &reports);
@@ -52,7 +52,13 @@ private:
     std::mutex queue_mutex_;
     std::condition_variable written_;
     std::vector<Pending *> queue_;
-    std::vector<std::unique_ptr<SqlConnection>> idle_writers_; // each taken by one writing thread
+    // A writer and the part of the fleet's sums it adds to: each writer its own rows, so writers
+    // committing at once never wait for each other on a month's sums.
+    struct Writer {
+        int part;
+        std::unique_ptr<SqlConnection> connection;
+    };
+    std::vector<Writer> idle_writers_; // each taken by one writing thread
 
     std::mutex read_mutex_;
     std::unique_ptr<SqlConnection> reader_;
