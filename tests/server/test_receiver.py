@@ -29,13 +29,21 @@ AS_STORED = re.sub("[\x00\udc80-\udcff]", "\ufffd", HOSTILE)
 
 once = unittest.skipUnless(STORE.name == "sqlite", "independent of the store: run with SQLite")
 
-# A trigger that fails the commit of a report half way through it (at its facts), and its removal.
-FAILING_COMMIT = {
-    "sqlite": ("CREATE TRIGGER fail BEFORE INSERT ON report_facts BEGIN SELECT RAISE(ABORT, 'full');"
-               " END", "DROP TRIGGER fail"),
-    "postgresql": ("CREATE FUNCTION fail() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RAISE EXCEPTION"
-                   " ''full''; END'; CREATE TRIGGER fail BEFORE INSERT ON report_facts FOR EACH ROW"
-                   " EXECUTE FUNCTION fail()", "DROP TRIGGER fail ON report_facts")}
+
+def failing(table):
+    """A trigger that fails every insert into table (a report's commit half way, at its facts), and
+    its removal."""
+    if STORE.name == "sqlite":
+        return (f"CREATE TRIGGER fail BEFORE INSERT ON {table} BEGIN SELECT RAISE(ABORT, 'full'); END",
+                "DROP TRIGGER fail")
+    return ("CREATE OR REPLACE FUNCTION fail() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RAISE"
+            f" EXCEPTION ''full''; END'; CREATE TRIGGER fail BEFORE INSERT ON {table} FOR EACH ROW"
+            " EXECUTE FUNCTION fail()", f"DROP TRIGGER fail ON {table}")
+
+
+def gone(table):
+    """Renames table away from under the receiver, and back."""
+    return f"ALTER TABLE {table} RENAME TO away", f"ALTER TABLE away RENAME TO {table}"
 
 
 def backup(*args):
@@ -95,7 +103,7 @@ class Receiving(unittest.TestCase):
 
         # A commit that fails half way is answered 500 and leaves nothing; the next is stored, and
         # pairs with the one before it (1 and 2 are one service, 3 and 5 another).
-        create, drop = FAILING_COMMIT[STORE.name]
+        create, drop = failing("report_facts")
         STORE.rows(receiver.database, create)
         self.assertEqual(receiver.post(report_items("D"))[0], 500)
         STORE.rows(receiver.database, drop)
@@ -133,8 +141,8 @@ class Receiving(unittest.TestCase):
                           receiver.get("/viewer/api/titular?q=11144477735", authorization=None,
                                        cookie=f"veltora_sessao={receiver.staff('lia', 'leitura')}")[0]], [403, 403])
 
-        def found(query):
-            return [r["id"] for r in json.loads(receiver.get("/viewer/api/titular?q=" + urllib.parse.quote(query), authorization=None,
+        def found(query, shown="id"):
+            return [r[shown] for r in json.loads(receiver.get("/viewer/api/titular?q=" + urllib.parse.quote(query), authorization=None,
                                                              cookie=f"veltora_sessao={admin}")[2])["reports"]]
 
         def erase(count, query="111.444.777-35"):
@@ -145,8 +153,10 @@ class Receiving(unittest.TestCase):
         for query, ids in (("111.444.777-35", [1, 2]), ("11144477735", [1, 2]), ("1114447773", []), ("111444777350", []),
                            (" BIA@example.com", [1, 3]), ("bia@example.co", []), ("12abc34501de35", [4])):
             self.assertEqual(found(query), ids, query)
-        export = json.loads(receiver.get("/viewer/api/titular.json?q=bia%40example.com", authorization=None,
-                                         cookie=f"veltora_sessao={admin}")[2])
+        _, headers, export = receiver.get("/viewer/api/titular.json?q=bia%40example.com", authorization=None,
+                                          cookie=f"veltora_sessao={admin}")
+        self.assertEqual(headers["content-disposition"], 'attachment; filename="titular.json"')
+        export = json.loads(export)
         self.assertEqual([[tuple(item) for item in r["items"]] for r in export["reports"]], [sent[0], sent[2]])
         self.assertEqual([erase(3)[0], erase(1)[0], erase(2)], [409, 409, (200, b'{"anonymized":2}')])
         personal = ("nome", "email", "telefone", "cep", "cpf", "cnpj")
@@ -158,7 +168,7 @@ class Receiving(unittest.TestCase):
                     content = f.read()
                 for erased in (b"111.444.777-35", b"11144477735", b"eatriz", b"98765-4321", b"01310-100", b"utra@"):
                     self.assertFalse(erased in content, (erased, name))
-        self.assertEqual([found("11144477735"), found("bia@example.com"), found("outra@example.com")], [[], [3], []])
+        self.assertEqual([found("11144477735"), found("bia@example.com", "serial"), found("outra@example.com")], [[], ["ANA3"], []])
         chairs = [[(c["serial"], c["customer"], c["taxpayer"]) for c in json.loads(receiver.get(f"/viewer/api/chairs?q={q}")[2])["chairs"]]
                   for q in ("beatriz", "111444", "anonimizado")]
         self.assertEqual(chairs, [[], [], [("BIA2", "anonimizado", "anonimizado"), ("BIA1", "anonimizado", "anonimizado")]])
@@ -167,19 +177,23 @@ class Receiving(unittest.TestCase):
         for report, age in ((3, 30 * 86400 + 60), (4, 30 * 86400 - 60)):
             received = time.strftime("%Y-%m-%dT%H:%M:%S.000Z", time.gmtime(time.time() - age))
             STORE.rows(receiver.database, f"UPDATE reports SET received = '{received}' WHERE id = {report}")
+        # And 501 reports of long ago (bare, without items): anonymized 500 a transaction.
+        STORE.rows(receiver.database, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 501)"
+                   " INSERT INTO reports (received, client) SELECT '2000-01-01T00:00:00.000Z', 'old' FROM n")
         self.assertEqual(receiver.stop(), 0)
         receiver = Receiver("--personal-data-days", "30", folder=receiver.dir, database=receiver.database, token=receiver.token)
         for _ in range(100):
             audit = STORE.rows(receiver.database, "SELECT who, address, action, subject, result FROM audit WHERE action IN"
                                " ('titular', 'exportacao', 'anonimizacao') ORDER BY id")
-            if len(audit) == 13:
+            if len(audit) == 14:
                 break
             time.sleep(0.1)
         self.assertEqual(audit[:2] + audit[7:9] + audit[10:11], [("tita", "127.0.0.1", "titular", "1,2", "2")] * 2 + [
             ("tita", "127.0.0.1", "exportacao", "1,3", "2"), ("tita", "127.0.0.1", "anonimizacao", "1,2", "2"),
             ("tita", "127.0.0.1", "titular", "3", "1")])
-        self.assertRegex("|".join(audit[12]), r"^retencao\|\|anonimizacao\|recebidos antes de 20\d\d-[-\d]+T[\d:.]+Z\|1$")
-        self.assertEqual([dict(items)["cpf"] for _, _, items in receiver.stored()], ["anonimizado"] * 3 + ["0"])
+        self.assertRegex("|".join(audit[12]), r"^retencao\|\|anonimizacao\|recebidos antes de 20\d\d-[-\d]+T[\d:.]+Z\|500$")
+        self.assertEqual(audit[13], audit[12][:4] + ("2",))
+        self.assertEqual([dict(items).get("cpf") for _, _, items in receiver.stored()][:4], ["anonimizado"] * 3 + ["0"])
 
     def test_the_metrics_page_counts_what_the_receiver_did(self):
         receiver = Receiver("--idle-timeout", "2")
@@ -231,20 +245,30 @@ class Receiving(unittest.TestCase):
         receiver.get("/reports")  # the machines' token, recorded as "token"
         for cookie, target, status in ((first[2], "/viewer/api/eu", 401), (admin, "/viewer/api/auditoria", 200),
                                        (admin, "/viewer/api/usuarios", 200), (reader, "/viewer/api/chairs?q=SILVA", 200),
-                                       (reader, "/viewer/api/chairs?q=%3Dcmd()", 200), (reader, "/viewer/api/auditoria", 403),
+                                       (reader, "/viewer/api/chairs?q=%3Dcmd()", 200), (reader, "/viewer/api/chairs?limit=0", 400),
+                                       (reader, "/viewer/api/auditoria", 403),
                                        (reader, "/viewer/api/auditoria.csv", 403), (reader, "/viewer/api/usuarios", 403)):
             self.assertEqual(read(cookie, target, other), status, target)
         self.assertEqual(receiver.get("/viewer/api/auditoria")[0], 403)
-        for change in (f"UPDATE sessions SET expires = {int(time.time()) - 1} WHERE user_name = 'bia'",  # expired
-                       f"UPDATE sessions SET expires = {int(time.time()) + 60} WHERE user_name = 'bia';"
-                       " UPDATE users SET disabled = 1 WHERE name = 'bia'"):  # its account disabled
+        expires = int(STORE.rows(receiver.database, "SELECT expires FROM sessions WHERE user_name = 'bia'")[0][0])
+        self.assertTrue(-60 <= expires - time.time() - 12 * 3600 <= 0, expires)  # a session lasts 12 h
+        for change, status in ((f"UPDATE sessions SET expires = {int(time.time()) + 5} WHERE user_name = 'bia'", 200),
+                               (f"UPDATE sessions SET expires = {int(time.time()) - 1} WHERE user_name = 'bia'", 401),  # expired
+                               (f"UPDATE sessions SET expires = {int(time.time()) + 60} WHERE user_name = 'bia';"
+                                " UPDATE users SET disabled = 1 WHERE name = 'bia'", 401)):  # its account disabled
             STORE.rows(receiver.database, change)
-            self.assertEqual(read(reader, "/viewer/api/chairs"), 401, change)
+            self.assertEqual(read(reader, "/viewer/api/chairs"), status, change)
         # Sair, disabling and a reset each end a live session on every receiver at once.
         receiver.form("/viewer/sair", cookie=ended["sair"])
         receiver.users("disable", "caio")
-        receiver.users("reset", "duda")
+        again = receiver.users("reset", "duda")
         self.assertEqual([read(cookie, "/viewer/api/chairs", other) for cookie in ended.values()], [401] * 3)
+        # A reset's one-time password opens no admin's page until it is changed.
+        self.assertEqual(read(receiver.form("/viewer/entrar", usuario="duda", senha=again)[2], "/viewer/api/usuarios"), 403)
+        users = json.loads(receiver.get("/viewer/api/usuarios", authorization=None, cookie=f"veltora_sessao={admin}")[2])["users"]
+        self.assertLessEqual({("ana", True, False), ("caio", False, False), ("duda", True, True)},
+                             {(u["name"], u["active"], u["must_change"]) for u in users})
+        self.assertIn("ana\tadmin\tativo\t", receiver.users("list"))
         self.assertEqual(receiver.form("/viewer/entrar", usuario="caio", senha="caio-own-password")[1], "/viewer/?recusado")
         # After 5 failures the next try waits, a second, then two, per account and per address.
         tries = [receiver.form("/viewer/entrar", "127.0.0.3", usuario="ana", senha="wrong")[1::2] for _ in range(6)]
@@ -256,20 +280,39 @@ class Receiving(unittest.TestCase):
         tries = [receiver.form("/viewer/entrar", source, usuario="bia", senha="wrong")[1::2]
                  for source in ("127.0.0.3", "127.0.0.3", "127.0.0.4")]
         self.assertEqual(tries, [("/viewer/?recusado", None), ("/viewer/?aguarde=2", "2"), ("/viewer/?recusado", None)])
+        # A failure a quarter of an hour after the one before counts from one again; no wait is over a minute.
+        for failures, ago, locations in ((5, 895, ["recusado", "aguarde=2"]), (5, 905, ["recusado"] * 2),
+                                         (10, 0, ["aguarde=32"] * 2), (11, 0, ["aguarde=60"] * 2)):
+            STORE.rows(receiver.database, "DELETE FROM sign_in_failures WHERE key = 'endereco:127.0.0.6'; INSERT INTO"
+                       f" sign_in_failures VALUES ('endereco:127.0.0.6', {failures}, {int((time.time() - ago) * 1000)})")
+            self.assertEqual([receiver.form("/viewer/entrar", "127.0.0.6", usuario="x", senha="y")[1][9:] for _ in range(2)],
+                             locations, (failures, ago))
         receiver.form("/viewer/entrar", usuario="bia-own-password", senha="x")  # a password typed as the name
         # The audit: who read what, searches with their query, never a password; filtered and as CSV.
         audit = lambda query="": [(e["who"], e["action"], e["subject"], e["result"]) for e in json.loads(other.get(
             "/viewer/api/auditoria?" + query, authorization=None, cookie=f"veltora_sessao={admin}")[2])["entries"]]
         self.assertLessEqual({("bia", "busca", "SILVA", "ok"), ("token", "relatorios", "", "ok"), ("ana", "entrada", "", "recusado"),
                               ("ana", "entrada", "", "aguarde"), ("desconhecido", "entrada", "", "recusado"),
-                              ("ana", "senha", "", "recusado"), ("sair", "saida", "", "ok")}, set(audit()))
+                              ("ana", "senha", "", "recusado"), ("sair", "saida", "", "ok"), ("ana", "entrada", "", "ok"),
+                              ("ana", "senha", "", "ok"), ("bia", "cadeiras", "", "400")}, set(audit()))
         today = time.strftime("%Y-%m-%d", time.gmtime())
         self.assertEqual([audit("pessoa=silva"), audit(f"desde={today}&ate={today}") == audit()[1:], audit(f"ate={today}") == audit()[1:], audit("usuario=bia")[:2]],
                          [[("bia", "busca", "SILVA", "ok")], True, True, [("bia", "entrada", "", "recusado"), ("bia", "entrada", "", "aguarde")]])
-        self.assertEqual([audit(f"desde={today[:3]}9-12-31"), audit(f"ate={today[:3]}0-01-01")], [[], []])
+        self.assertEqual([audit(f"desde={today[:3]}9-12-31"), audit(f"ate={today[:3]}0-01-01"), audit("pessoa=%25"), audit("pessoa=_")],
+                         [[], [], [], []])
         csv = other.get("/viewer/api/auditoria.csv", authorization=None, cookie=f"veltora_sessao={admin}")[2].decode()
         self.assertIn(",bia,127.0.0.1,busca,'=cmd(),ok\r\n", csv)
         self.assertFalse([word for word in ("wrong", "own-password", "ana-pass", once) if word in csv])
+        # 100 entries a page, the next before its last; the CSV holds the newest 100,000 of those asked for.
+        STORE.rows(receiver.database, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100001)"
+                   " INSERT INTO audit (at, who, address, action, subject, result) SELECT '2026-01-01T00:00:00.000Z',"
+                   " 'carga', '', 'busca', 'x', 'ok' FROM n")
+        page = lambda query: other.get("/viewer/api/auditoria" + query, authorization=None, cookie=f"veltora_sessao={admin}")[2]  # noqa: E731
+        newest = json.loads(page("?usuario=carga"))
+        ids = [e["id"] for e in newest["entries"] + json.loads(page(f"?usuario=carga&antes={newest['next']}"))["entries"]]
+        self.assertEqual((ids, newest["next"], json.loads(page("?pessoa=silva"))["next"]),
+                         (list(range(ids[0], ids[0] - 200, -1)), ids[99], None))
+        self.assertEqual(page(".csv?usuario=carga").count(b"\r\n"), 100001)
         for change in ("UPDATE audit SET who = 'x'", "DELETE FROM audit"):  # append-only
             self.assertRaises(Exception, STORE.rows, receiver.database, change)
 
@@ -277,7 +320,7 @@ class Receiving(unittest.TestCase):
 @once
 class Refusing(unittest.TestCase):
     def test_each_request_gets_its_answer_and_only_service_reports_are_stored(self):
-        receiver = Receiver()
+        receiver = Receiver("--personal-data-days", "1")  # the shortest keeping: today's reports stay
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
         post, get, port, token = receiver.post, receiver.get, receiver.port, receiver.token
         items = report_items()
@@ -337,10 +380,16 @@ class Refusing(unittest.TestCase):
             # A person's data: to an admin, erased only from the viewer's own pages, and only as
             # many reports as confirmed (none holds "1").
             (get, "/viewer/api/titular?q=1", {"authorization": None}, 401), (get, "/viewer/api/titular?q=.-", admin, 400),
-            (get, "/viewer/api/titular/anonimizar", {}, 405),
+            (get, "/viewer/api/titular/anonimizar", {}, 405), (get, "/viewer/api/titularx?q=1", admin, 404),
+            # The audit's days are YYYY-MM-DD and its cursor an entry; the token has no password to change.
+            *[(get, f"/viewer/api/auditoria?{query}", admin, status) for query, status in (
+                ("desde=2026-01-1", 400), ("ate=2026-0101-", 400), ("antes=0", 400), ("antes=1&desde=2026-01-01&ate=2026-12-31", 200))],
+            (raw, request("POST", "/viewer/senha", b"atual=x", host="127.0.0.1", origin="http://127.0.0.1",
+                          authorization=f"Bearer {token}", content_type=FORM, content_length=7), {}, 303),
             *[(raw, erase(body, **h), {}, status) for body, h, status in (
                 (b"q=1&count=1", {"origin": None}, 403), (b"q=1&count=1", {"origin": "http://evil.example"}, 403),
                 (b"q=1&count=1", {"cookie": None}, 401), (b"q=1", {}, 400), (b"q=1&count=0", {}, 400),
+                (b"q=1&count=1", {"content_type": "text/plain"}, 400),
                 (b"q=&count=1", {}, 400), (b"q=1&count=1", {}, 409))],
         ]
         for row, (send, target, headers, expected) in enumerate(cases):
@@ -471,8 +520,9 @@ class Refusing(unittest.TestCase):
         self.addCleanup(running.stop)
         for args, kw, blamed in ((["--port", "0"], {}, "--port"), (["--port", "65536"], {}, "--port"),
                                  (["--deadline", "0"], {}, "--deadline"), (["--verbose"], {}, "--verbose"),
+                                 *[(["--personal-data-days", days], {}, "--personal-data-days") for days in ("0", "36501")],
                                  ([], {"token_mode": 0o640}, "--token-file: the token file /"),
-                                 ([], {"token": "fifteen-chars.."}, "--token-file: the token in /"),
+                                 *[([], {"token": token}, "--token-file: the token in /") for token in ("fifteen-chars..", "sixteen chars...")],
                                  (["--database", "postgresql://postgres@127.0.0.1:1/none"], {}, "--database"),
                                  ([], {"port": running.port}, "Address already in use")):
             receiver = Receiver(*args, **kw)
@@ -480,8 +530,8 @@ class Refusing(unittest.TestCase):
             self.assertNotEqual(receiver.stop(), 0, (args, kw))
             self.assertIn(blamed, receiver.errors)
         # Without a token file nothing can be read, not even with an empty token, nor an empty
-        # name and password sign anyone in, nor a cookie of no session open the API.
-        receiver = Receiver(token=None)
+        # name and password sign anyone in, nor a cookie of no session open the API; data kept longest.
+        receiver = Receiver("--personal-data-days", "36500", token=None)
         self.assertEqual([receiver.form("/viewer/entrar", usuario="", senha="")[1],
                           receiver.get("/reports", authorization="Bearer ")[0],
                           receiver.get("/viewer/api/chairs", authorization=None, cookie=f"veltora_sessao={'0' * 64}")[0]],
@@ -526,7 +576,9 @@ class Refusing(unittest.TestCase):
                                              capture_output=True, text=True, timeout=60)
         for args, status, says in (
                 (["add", longest, "--role", "leitura"], 0, "one-time password of " + longest),
-                (["add", longest + "a", "--role", "leitura"], 2, "1 to 64"),
+                (["add", longest + "a", "--role", "leitura"], 2, "1 to 64"), (["add", "a b", "--role", "leitura"], 2, "1 to 64"),
+                (["add", "Ze.b_c-d@e9", "--role", "admin"], 0, "one-time password of Ze.b_c-d@e9"),
+                (["add", "ze", "zz", "--role", "leitura"], 2, "unexpected argument: zz"), (["list", "ze"], 2, "unexpected argument: ze"),
                 (["add", "token", "--role", "admin"], 2, '(not "token")'), (["add", "ze", "--role", "dono"], 2, "--role admin"),
                 (["add", "ze"], 2, "--role admin"), (["disable", longest, "--role", "admin"], 2, "add only"),
                 (["remove", "ze"], 2, "add, list, disable or reset"),
@@ -592,13 +644,34 @@ class Enduring(unittest.TestCase):
         receiver = Receiver()
         self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
         self.assertEqual(receiver.post(report_items("kept"))[0], 200)
-        # A table gone from under the receiver: its items' and its facts' in turn, and their reads.
-        for table, reads in (("report_items", ["/reports", "/viewer/api/service?id=1"]),
-                             ("report_facts", ["/viewer/api/chairs", "/viewer/api/services?serial=0"])):
-            STORE.rows(receiver.database, f"ALTER TABLE {table} RENAME TO away")
-            self.assertEqual(receiver.post(report_items("refused"))[::2], (500, b"ERROR: not stored\n"))
-            self.assertEqual([receiver.get(target)[0] for target in reads], [500, 500], table)
-            STORE.rows(receiver.database, f"ALTER TABLE away RENAME TO {table}")
+        admin = receiver.staff("ana", "admin")
+
+        def read(target):  # as ana: its status, and whether it comes as a download
+            status, headers, _ = receiver.get(target, authorization=None, cookie=f"veltora_sessao={admin}")
+            return status, "content-disposition" in headers
+        form = lambda path, source="127.0.0.1", **fields: receiver.form(path, source, cookie=admin, **fields)[0]  # noqa: E731
+        refused = [(500, False)]
+        # A table the receiver cannot read or write, in turn: nothing that needs it is answered OK,
+        # and no read, sign-in, sign-out or erasure the audit cannot record happens unseen.
+        waits = f"; INSERT INTO sign_in_failures VALUES ('endereco:127.0.0.9', 20, {int(time.time() * 1000)})"
+        for (create, drop), tries, expected in (
+                (gone("report_items"), lambda: [receiver.post(report_items("refused"))[::2], receiver.get("/reports")[0],
+                                                receiver.get("/viewer/api/service?id=1")[0]], [(500, b"ERROR: not stored\n"), 500, 500]),
+                (gone("report_facts"), lambda: [receiver.post(report_items("refused"))[0], receiver.get("/viewer/api/chairs")[0],
+                                                receiver.get("/viewer/api/services?serial=0")[0]], [500] * 3),
+                (gone("sessions"), lambda: [read("/viewer/api/eu"), form("/viewer/entrar", usuario="ana", senha="ana-own-password")],
+                 refused + [500]),
+                (gone("users"), lambda: [form("/viewer/entrar", usuario="ana", senha="ana-own-password")], [500]),
+                ((failing("audit")[0] + waits, failing("audit")[1]), lambda: [
+                    *map(read, ("/viewer/api/chairs", "/viewer/api/titular?q=0", "/viewer/api/titular.json?q=0", "/viewer/api/auditoria.csv")),
+                    form("/viewer/api/titular/anonimizar", q="0", count="1"), form("/viewer/entrar", usuario="ana", senha="x"),
+                    form("/viewer/entrar", usuario="ana", senha="ana-own-password"), form("/viewer/entrar", "127.0.0.9", usuario="ana"),
+                    form("/viewer/sair")], refused * 4 + [500] * 5),
+                (failing("sign_in_failures"), lambda: [form("/viewer/entrar", usuario="ana", senha="x")], [500]),
+                (failing("sessions"), lambda: [form("/viewer/senha", atual="ana-own-password", nova="ana-new-password")], [500])):
+            STORE.rows(receiver.database, create)
+            self.assertEqual(tries(), expected, create)
+            STORE.rows(receiver.database, drop)
         self.assertEqual(receiver.post(report_items("after"))[::2], (200, b"OK"))
         self.assertEqual([dict(items).get("nome") for _, _, items in receiver.stored()], ["kept", "after"])
 

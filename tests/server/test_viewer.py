@@ -152,10 +152,13 @@ class Fleet(unittest.TestCase):
         self.assertEqual((fleet["firmwares"], len(shown)), (["2.3", "2.4", "=2.5"], 24))
         share = {c["code"]: (c["share"], c["mean"]) for c in api(receiver, "fleet?de=2026-04")["events"][0]["counters"]}
         self.assertEqual((share["0x01"], share["0x02"], share["0x03"]), ((0.5, 0.5), (0.5, 1.5), (0, 0)))
-        lines = receiver.get("/viewer/api/fleet/eventos.csv?de=2026-04")[2].decode().split("\r\n")
-        self.assertEqual(lines[:2], ["dispositivo,motorizacao,evento,servicos,acima_de_zero,percentual_acima_de_zero,media",
-                                     "drive,KRS,0x01,2,1,50.0,0.50"])
-        self.assertIn("'=2.5,1,1", receiver.get("/viewer/api/fleet/firmwares.csv?de=2026-04")[2].decode())
+        for table, lines in (("eventos", ["dispositivo,motorizacao,evento,servicos,acima_de_zero,percentual_acima_de_zero,media",
+                                          "drive,KRS,0x01,2,1,50.0,0.50"]),
+                             ("motorizacoes", ["motorizacao,cadeiras,servicos", "KRS,1,1", "TRV,1,2"]),
+                             ("firmwares", ["firmware,cadeiras,servicos", "2.4,1,2", "'=2.5,1,1"]), ("meses", ["mes,servicos", "2026-04,1"])):
+            _, headers, body = receiver.get(f"/viewer/api/fleet/{table}.csv?de=2026-04")
+            self.assertEqual((headers["content-disposition"], body.decode().split("\r\n")[:len(lines)]),
+                             (f'attachment; filename="frota-{table}.csv"', lines))
         for target in ("fleet", "fleet/meses.csv"):
             self.assertEqual(receiver.get("/viewer/api/" + target, authorization=None)[::2],
                              (401, b"ERROR: a valid token or session is needed\n"), target)
@@ -203,7 +206,8 @@ class Reading(unittest.TestCase):
         for bad, expected in (("chairs?limit=0", 400), ("chairs?limit=500", 200), ("chairs?before=x", 400), ("service?id=0", 400),
                               ("service?id=1&limit=501", 400), (f"service?id={self.ids[-1] + 1}", 404),
                               ("fleet?de=2026-12&ate=2026-12", 200), ("fleet?de=2026-13", 400), ("fleet?ate=2026-00", 400),
-                              ("fleet?de=2026-02&ate=2026-01", 400), ("fleet?de=202-01", 400), ("fleet/x.csv", 404)):
+                              ("fleet?de=2026-02&ate=2026-01", 400), ("fleet?de=202-01", 400), ("fleet/x.csv", 404),
+                              ("fleet?de=20x6-01", 400), ("fleet?ate=2026-0a", 400)):
             self.assertEqual(self.receiver.get("/viewer/api/" + bad)[0], expected, bad)
 
         # A service shows what changed, in order, and downloads its reports.
