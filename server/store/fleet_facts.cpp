@@ -99,15 +99,6 @@ void add_fleet_facts(const std::vector<FleetReport> &reports, int part,
 }
 
 int backfill_fleet(SqlConnection &connection) {
-    std::string keys;
-    std::vector<SqlValue> params{0LL, 0LL};
-    for (const std::string &key : fact_keys()) {
-        params.emplace_back(key);
-        keys += (keys.empty() ? "$" : ",$") + std::to_string(params.size());
-    }
-    const std::string items_sql = "SELECT report_id, key, value FROM report_items"
-                                  " WHERE report_id >= $1 AND report_id <= $2 AND key IN (" +
-                                  keys + ") ORDER BY report_id, position";
     long long after = 0;
     for (;;) {
         SqlRows heads;
@@ -119,15 +110,11 @@ int backfill_fleet(SqlConnection &connection) {
             return receiver_failed;
         if (heads.empty())
             return 0;
-        params[0] = SqlValue(std::strtoll(heads.front()[0].c_str(), nullptr, 10));
-        params[1] = SqlValue(std::strtoll(heads.back()[0].c_str(), nullptr, 10));
-        SqlRows rows;
-        if (connection.run(items_sql, params, &rows) != 0)
-            return receiver_failed;
+        const long long first = std::strtoll(heads.front()[0].c_str(), nullptr, 10);
+        after = std::strtoll(heads.back()[0].c_str(), nullptr, 10);
         std::map<long long, FormItems> items;
-        for (SqlRow &row : rows)
-            items[std::strtoll(row[0].c_str(), nullptr, 10)].emplace_back(std::move(row[1]),
-                                                                          std::move(row[2]));
+        if (read_fact_items(connection, first, after, items) != 0)
+            return receiver_failed;
         // Reserved: each report and its facts are held by reference from here on.
         std::vector<ServiceTag> tags;
         std::vector<ReportFacts> facts;
@@ -147,6 +134,5 @@ int backfill_fleet(SqlConnection &connection) {
         add_fleet_facts(fleet, 0, statements);
         if (connection.run_all(statements) != 0)
             return receiver_failed;
-        after = params[1].number;
     }
 }

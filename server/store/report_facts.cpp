@@ -227,16 +227,27 @@ int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
     return 0;
 }
 
-int backfill_facts(SqlConnection &connection) {
+int read_fact_items(SqlConnection &connection, long long first, long long last,
+                    std::map<long long, FormItems> &items) {
     std::string keys;
-    std::vector<SqlValue> params{0LL, 0LL};
+    std::vector<SqlValue> params{first, last};
     for (const std::string &key : fact_keys()) {
         params.emplace_back(key);
         keys += (keys.empty() ? "$" : ",$") + std::to_string(params.size());
     }
-    const std::string items_sql = "SELECT report_id, key, value FROM report_items"
-                                  " WHERE report_id >= $1 AND report_id <= $2 AND key IN (" +
-                                  keys + ") ORDER BY report_id, position";
+    SqlRows rows;
+    if (connection.run("SELECT report_id, key, value FROM report_items WHERE report_id >= $1 AND"
+                       " report_id <= $2 AND key IN (" +
+                           keys + ") ORDER BY report_id, position",
+                       params, &rows) != 0)
+        return receiver_failed;
+    for (SqlRow &row : rows)
+        items[std::strtoll(row[0].c_str(), nullptr, 10)].emplace_back(std::move(row[1]),
+                                                                      std::move(row[2]));
+    return 0;
+}
+
+int backfill_facts(SqlConnection &connection) {
     long long after = 0;
     for (;;) {
         SqlRows heads;
@@ -248,15 +259,11 @@ int backfill_facts(SqlConnection &connection) {
             return receiver_failed;
         if (heads.empty())
             return 0;
-        params[0] = SqlValue(std::strtoll(heads.front()[0].c_str(), nullptr, 10));
-        params[1] = SqlValue(std::strtoll(heads.back()[0].c_str(), nullptr, 10));
-        SqlRows rows;
-        if (connection.run(items_sql, params, &rows) != 0)
-            return receiver_failed;
+        const long long first = std::strtoll(heads.front()[0].c_str(), nullptr, 10);
+        after = std::strtoll(heads.back()[0].c_str(), nullptr, 10);
         std::map<long long, FormItems> items;
-        for (SqlRow &row : rows)
-            items[std::strtoll(row[0].c_str(), nullptr, 10)].emplace_back(std::move(row[1]),
-                                                                          std::move(row[2]));
+        if (read_fact_items(connection, first, after, items) != 0)
+            return receiver_failed;
         const ServiceTag unnamed;
         std::vector<NewReport> reports;
         for (const SqlRow &head : heads) {
@@ -267,6 +274,5 @@ int backfill_facts(SqlConnection &connection) {
         if (add_facts(connection, reports, statements, FleetRecording::leave) != 0 ||
             connection.run_all(statements) != 0)
             return receiver_failed;
-        after = params[1].number;
     }
 }

@@ -4,6 +4,7 @@
 #include "server/text/form_decoding.h"
 #include "server/text/service_header.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ enum class FleetRecording { record, leave };
 int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
               std::vector<SqlStatement> &statements, FleetRecording fleet = FleetRecording::record,
               int fleet_part = 0);
+
+// The items the facts are made of, of the reports with ids first to last, by report id, in the
+// order sent. 0 or receiver_failed.
+int read_fact_items(SqlConnection &connection, long long first, long long last,
+                    std::map<long long, FormItems> &items);
 
 // Records the facts of every report stored before facts were kept, oldest first, so they pair
 // as if they had just arrived. Needs the runs' columns of reports. 0 or receiver_failed.
