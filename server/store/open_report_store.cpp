@@ -8,7 +8,7 @@ namespace {
 
 // Writers committing at once: PostgreSQL works on the next batches while one batch's commit is
 // being synced. An SQLite file takes one writer at a time.
-constexpr std::size_t postgresql_writers = 4;
+constexpr std::size_t postgresql_writers = 2;
 
 // Writers, the first of which creates or upgrades the schema, a reader, a reader for health checks
 // alone and a connection for the staff's records. where names the database in messages: never the

@@ -41,37 +41,12 @@ struct Previous {
     bool named = false;     // its run named itself: it pairs only by that name
 };
 
-using ChairOfSender = std::pair<std::string, std::string>; // serial, client
-using RunServices = std::map<std::string, long long>;      // a run's id, its service
+using RunServices = std::map<std::string, long long>; // a run's id, its service
 
-// The latest report of each chair of reports from its sender, before the first of reports, and
-// the service of each run that reports name, if stored before; in one round trip.
-int read_before(SqlConnection &connection, const std::vector<NewReport> &reports,
-                const std::vector<ReportFacts> &facts, std::map<ChairOfSender, Previous> &latest,
-                RunServices &runs) {
-    std::map<ChairOfSender, SqlRows> found;
-    std::map<std::string, SqlRows> of_run;
-    std::vector<SqlStatement> lookups;
-    for (std::size_t i = 0; i < reports.size(); ++i) {
-        const ChairOfSender key{facts[i].serial, reports[i].client};
-        if (found.count(key) == 0)
-            lookups.push_back({"SELECT f.report_id, f.received, f.service_id, r.service"
-                               " FROM report_facts f JOIN reports r ON r.id = f.report_id"
-                               " WHERE f.serial = $1 AND f.client = $2 AND f.report_id < $3"
-                               " ORDER BY f.report_id DESC LIMIT 1",
-                               {key.first, key.second, reports.front().id},
-                               &found[key]});
-        // Whatever its id: a run's report from a batch committed after this one began counts.
-        const std::string &run = reports[i].tag.id;
-        if (!run.empty() && of_run.count(run) == 0)
-            lookups.push_back({"SELECT MIN(f.service_id) FROM reports r"
-                               " JOIN report_facts f ON f.report_id = r.id WHERE r.service = $1",
-                               {run},
-                               &of_run[run]});
-    }
-    if (connection.run_all(lookups) != 0)
-        return receiver_failed;
-    for (const auto &[key, rows] : found) {
+// The chairs' latest reports and the runs' services as the lookups of look_before found them.
+void read_before(const StoredBefore &before, std::map<ChairOfSender, Previous> &latest,
+                 RunServices &runs) {
+    for (const auto &[key, rows] : before.chairs) {
         if (rows.empty())
             continue;
         Previous &previous = latest[key];
@@ -80,11 +55,10 @@ int read_before(SqlConnection &connection, const std::vector<NewReport> &reports
         previous.completed = rows[0][2] != rows[0][0];
         previous.named = !rows[0][3].empty();
     }
-    for (const auto &[run, rows] : of_run) {
+    for (const auto &[run, rows] : before.runs) {
         if (!rows.empty() && !rows[0][0].empty())
             runs[run] = std::strtoll(rows[0][0].c_str(), nullptr, 10);
     }
-    return 0;
 }
 
 void add_words(long long id, const std::string &serial, const std::string &customer_key,
@@ -192,26 +166,51 @@ ReportFacts facts_of(const FormItems &items) {
     return facts;
 }
 
-int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
-              std::vector<SqlStatement> &statements, FleetRecording fleet, int fleet_part) {
-    if (reports.empty())
-        return 0;
-    std::vector<ReportFacts> facts;
-    for (const NewReport &report : reports)
-        facts.push_back(facts_of(report.items));
+const ReportFacts &StoredBefore::facts_of_report(const NewReport &report) {
+    auto found = facts.find(report.id);
+    if (found == facts.end())
+        found = facts.emplace(report.id, facts_of(report.items)).first;
+    return found->second;
+}
+
+void look_before(const std::vector<NewReport> &reports, StoredBefore &before,
+                 std::vector<SqlStatement> &lookups) {
+    for (const NewReport &report : reports) {
+        const ChairOfSender key{before.facts_of_report(report).serial, report.client};
+        // Before the chair's first report here: its others here are never stored before it.
+        if (before.chairs.count(key) == 0)
+            lookups.push_back({"SELECT f.report_id, f.received, f.service_id, r.service"
+                               " FROM report_facts f JOIN reports r ON r.id = f.report_id"
+                               " WHERE f.serial = $1 AND f.client = $2 AND f.report_id < $3"
+                               " ORDER BY f.report_id DESC LIMIT 1",
+                               {key.first, key.second, report.id},
+                               &before.chairs[key]});
+        // Whatever its id: a run's report from a batch committed after this one began counts.
+        const std::string &run = report.tag.id;
+        if (!run.empty() && before.runs.count(run) == 0)
+            lookups.push_back({"SELECT MIN(f.service_id) FROM reports r"
+                               " JOIN report_facts f ON f.report_id = r.id WHERE r.service = $1",
+                               {run},
+                               &before.runs[run]});
+    }
+}
+
+void add_facts(const std::vector<NewReport> &reports, StoredBefore &before,
+               std::vector<SqlStatement> &statements, FleetRecording fleet, int fleet_part) {
     std::map<ChairOfSender, Previous> latest;
     RunServices runs;
-    if (read_before(connection, reports, facts, latest, runs) != 0)
-        return receiver_failed;
+    read_before(before, latest, runs);
     // Chairs in the order of their serials: two batches committing at once lock the rows they
     // share in the same order, so neither waits for the other in a cycle.
     std::map<std::string, ChairChange> chairs;
     std::vector<FleetReport> fleet_reports;
-    for (std::size_t i = 0; i < reports.size(); ++i)
+    for (const NewReport &report : reports) {
+        const ReportFacts &facts = before.facts_of_report(report);
         fleet_reports.push_back(
-            {reports[i], facts[i],
-             add_report_facts(reports[i], facts[i], latest[{facts[i].serial, reports[i].client}],
-                              runs, chairs[facts[i].serial], statements)});
+            {report, facts,
+             add_report_facts(report, facts, latest[{facts.serial, report.client}], runs,
+                              chairs[facts.serial], statements)});
+    }
     for (const auto &[serial, change] : chairs)
         statements.push_back(
             {"INSERT INTO chairs (serial, serial_key, last_report_id, services)"
@@ -224,7 +223,6 @@ int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
              {serial, serial_key(serial), change.last_report_id, change.services}});
     if (fleet == FleetRecording::record)
         add_fleet_facts(fleet_reports, fleet_part, statements);
-    return 0;
 }
 
 int read_fact_items(SqlConnection &connection, long long first, long long last,
@@ -270,9 +268,14 @@ int backfill_facts(SqlConnection &connection) {
             const long long id = std::strtoll(head[0].c_str(), nullptr, 10);
             reports.push_back({id, head[1], head[2], unnamed, items[id]});
         }
+        StoredBefore before;
         std::vector<SqlStatement> statements;
-        if (add_facts(connection, reports, statements, FleetRecording::leave) != 0 ||
-            connection.run_all(statements) != 0)
+        look_before(reports, before, statements);
+        if (connection.run_all(statements) != 0)
+            return receiver_failed;
+        statements.clear();
+        add_facts(reports, before, statements, FleetRecording::leave);
+        if (connection.run_all(statements) != 0)
             return receiver_failed;
     }
 }

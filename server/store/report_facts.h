@@ -44,15 +44,33 @@ struct NewReport {
 // that first fills the facts leaves it: the fleet's tables come in a later step.
 enum class FleetRecording { record, leave };
 
-// Adds to statements those that record the facts of reports (ids ascending), and their chairs'
-// changes. A report naming its run joins that run's service, whenever it comes and whoever sends
-// it; one that does not is paired with the report before it, when that is the "before" of the
-// same run by timing. The two kinds never pair with each other. Reads the chairs' latest reports
-// and the runs' services first, in one round trip. fleet_part: the writer's part of the fleet's
-// sums (fleet_facts.h). 0 or receiver_failed.
-int add_facts(SqlConnection &connection, const std::vector<NewReport> &reports,
-              std::vector<SqlStatement> &statements, FleetRecording fleet = FleetRecording::record,
-              int fleet_part = 0);
+using ChairOfSender = std::pair<std::string, std::string>; // serial, client
+
+// What the facts of reports need of the reports stored before them, read by the lookups that
+// look_before adds, and the facts of each report, taken once. Stays in place while the lookups
+// run: they write into it.
+struct StoredBefore {
+    std::map<ChairOfSender, SqlRows> chairs; // each chair's latest report from its sender
+    std::map<std::string, SqlRows> runs;     // the service of each named run
+    std::map<long long, ReportFacts> facts;  // by report id
+
+    const ReportFacts &facts_of_report(const NewReport &report);
+};
+
+// Adds to lookups those that read what add_facts needs of the reports stored before reports (ids
+// ascending). They may run in the round trip that stores the reports' heads, after it: a run's
+// report committed meanwhile by another writer is then seen.
+void look_before(const std::vector<NewReport> &reports, StoredBefore &before,
+                 std::vector<SqlStatement> &lookups);
+
+// Adds to statements those that record the facts of reports (ids ascending, each looked before),
+// and their chairs' changes. A report naming its run joins that run's service, whenever it comes
+// and whoever sends it; one that does not is paired with the report before it, when that is the
+// "before" of the same run by timing. The two kinds never pair with each other. fleet_part: the
+// writer's part of the fleet's sums (fleet_facts.h).
+void add_facts(const std::vector<NewReport> &reports, StoredBefore &before,
+               std::vector<SqlStatement> &statements, FleetRecording fleet = FleetRecording::record,
+               int fleet_part = 0);
 
 // The items the facts are made of, of the reports with ids first to last, by report id, in the
 // order sent. 0 or receiver_failed.

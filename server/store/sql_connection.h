@@ -55,8 +55,9 @@ public:
     }
 
     // Opens a transaction that holds the write lock from its start, so two writers never
-    // deadlock on an upgrade. 0 or receiver_failed.
-    virtual int begin_write() = 0;
+    // deadlock on an upgrade, and runs first in it, as run_all would, in the same round trip.
+    // 0 or receiver_failed.
+    virtual int begin_write(const std::vector<SqlStatement> &first = {}) = 0;
 
     // Runs a trivial read, given up once limit has passed however the database holds it (locked,
     // stopped, hung). 0 or receiver_failed; after a failure the connection may be pinged again.

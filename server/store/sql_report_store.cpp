@@ -69,25 +69,26 @@ long long as_number(const std::string &text) {
     return std::strtoll(text.c_str(), nullptr, 10);
 }
 
-// Ids for count new reports, ascending, taken inside the write transaction, so that every
-// statement storing them can be sent before any answer comes back.
-int reserve_ids(SqlConnection &connection, std::size_t count, std::vector<long long> &ids) {
-    SqlRows rows;
-    if (connection.dialect() == SqlDialect::postgresql) {
-        // The identity's own sequence: no other receiver is ever given the same.
-        if (connection.run("SELECT nextval(pg_get_serial_sequence('reports', 'id'))"
-                           " FROM generate_series(1, $1)",
-                           {static_cast<long long>(count)}, &rows) != 0)
-            return receiver_failed;
+// What takes ids for count new reports, ascending, inside the write transaction, so that every
+// statement storing them can be sent before any answer comes back; ids_of reads its rows.
+SqlStatement reserving_ids(SqlDialect dialect, std::size_t count, SqlRows &rows) {
+    // PostgreSQL: the identity's own sequence, which never gives another receiver the same.
+    // SQLite: AUTOINCREMENT's record of the last id given; the write lock makes the next ones ours.
+    if (dialect == SqlDialect::postgresql)
+        return {"SELECT nextval(pg_get_serial_sequence('reports', 'id'))"
+                " FROM generate_series(1, $1)",
+                {static_cast<long long>(count)},
+                &rows};
+    return {"SELECT COALESCE(MAX(seq), 0) FROM sqlite_sequence WHERE name = 'reports'", {}, &rows};
+}
+
+int ids_of(SqlDialect dialect, std::size_t count, const SqlRows &rows,
+           std::vector<long long> &ids) {
+    if (dialect == SqlDialect::postgresql) {
         for (const SqlRow &row : rows)
             ids.push_back(as_number(row[0]));
         std::sort(ids.begin(), ids.end());
-    } else {
-        // AUTOINCREMENT's record of the last id given: the write lock makes the next ones ours.
-        if (connection.run("SELECT COALESCE(MAX(seq), 0) FROM sqlite_sequence"
-                           " WHERE name = 'reports'",
-                           {}, &rows) != 0)
-            return receiver_failed;
+    } else if (rows.size() == 1) {
         for (long long id = as_number(rows[0][0]) + 1; ids.size() < count; ++id)
             ids.push_back(id);
     }
@@ -96,14 +97,15 @@ int reserve_ids(SqlConnection &connection, std::size_t count, std::vector<long l
 
 } // namespace
 
-// Inserts the batch's reports themselves, in one round trip: stored[i] gets a row when batch[i]
+// Adds what inserts the batch's reports themselves: stored[i] gets a row when batch[i]
 // is new, none when its run's report of that stage is stored already, by this batch or another.
 // A writer whose insert meets another's uncommitted one waits for it; so, to wait never in a
 // cycle, every writer inserts runs' reports in the same order. On PostgreSQL, a run's reports
 // are also stored one writer at a time, so a run's "after" committing meanwhile is never missed
 // by its "before" looking for its service, nor the other way round.
-int SqlReportStore::insert_heads(SqlConnection &writer, const std::vector<Pending *> &batch,
-                                 const std::vector<long long> &ids, std::vector<SqlRows> &stored) {
+void SqlReportStore::add_heads(SqlDialect dialect, const std::vector<Pending *> &batch,
+                               const std::vector<long long> &ids, std::vector<SqlRows> &stored,
+                               std::vector<SqlStatement> &statements) {
     std::vector<std::size_t> order(batch.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
@@ -111,8 +113,7 @@ int SqlReportStore::insert_heads(SqlConnection &writer, const std::vector<Pendin
         return std::tie(batch[a]->tag.id, batch[a]->tag.stage) <
                std::tie(batch[b]->tag.id, batch[b]->tag.stage);
     });
-    std::vector<SqlStatement> statements;
-    for (std::size_t i = 0; writer.dialect() == SqlDialect::postgresql && i < order.size(); ++i) {
+    for (std::size_t i = 0; dialect == SqlDialect::postgresql && i < order.size(); ++i) {
         const std::string &run = batch[order[i]]->tag.id;
         if (!run.empty() && (i == 0 || batch[order[i - 1]]->tag.id != run))
             statements.push_back(
@@ -127,7 +128,6 @@ int SqlReportStore::insert_heads(SqlConnection &writer, const std::vector<Pendin
                                pending.tag.stage, pending.tag.made},
                               &stored[i]});
     }
-    return writer.run_all(statements);
 }
 
 std::string &SqlReportStore::failed_because() {
@@ -198,51 +198,49 @@ long long SqlReportStore::add(const std::string &received, const std::string &cl
 }
 
 void SqlReportStore::write(SqlConnection &writer, int part, const std::vector<Pending *> &batch) {
-    // Every report of a batch that fails is refused for the same cause.
+    // Every report of a batch that fails is refused for the same cause, its transaction undone.
     const auto fail = [&] {
         ++statistics_.errors;
         for (Pending *pending : batch)
             pending->cause = writer.last_error();
+        if (writer.in_transaction())
+            writer.run("ROLLBACK");
     };
-    if (writer.begin_write() != 0)
-        return fail();
+    // Three round trips: the ids; the heads with what the facts read of earlier reports; the rest
+    // with the commit.
+    SqlRows reserved;
     std::vector<long long> ids;
-    std::vector<NewReport> reports;
-    std::vector<SqlStatement> statements;
-    if (reserve_ids(writer, batch.size(), ids) != 0) {
-        fail();
-        writer.run("ROLLBACK");
-        return;
-    }
+    if (writer.begin_write({reserving_ids(writer.dialect(), batch.size(), reserved)}) != 0 ||
+        ids_of(writer.dialect(), batch.size(), reserved, ids) != 0)
+        return fail();
+    std::vector<NewReport> candidates;
+    for (std::size_t i = 0; i < batch.size(); ++i)
+        candidates.push_back(
+            {ids[i], batch[i]->received, batch[i]->client, batch[i]->tag, batch[i]->items});
     std::vector<SqlRows> stored(batch.size());
-    if (insert_heads(writer, batch, ids, stored) != 0) {
-        fail();
-        writer.run("ROLLBACK");
-        return;
-    }
+    std::vector<SqlStatement> statements;
+    add_heads(writer.dialect(), batch, ids, stored, statements);
+    StoredBefore before;
+    look_before(candidates, before, statements);
+    if (writer.run_all(statements) != 0)
+        return fail();
+    statements.clear();
+    std::vector<NewReport> reports;
     for (std::size_t i = 0; i < batch.size(); ++i) {
-        const Pending &pending = *batch[i];
         if (stored[i].empty())
             continue; // its run's report of that stage is stored already: nothing more of it
-        reports.push_back({ids[i], pending.received, pending.client, pending.tag, pending.items});
+        reports.push_back(candidates[i]);
         if (writer.dialect() == SqlDialect::sqlite)
-            add_items(ids[i], pending.items, statements);
-        add_personal_keys(ids[i], pending.items, statements);
+            add_items(ids[i], batch[i]->items, statements);
+        add_personal_keys(ids[i], batch[i]->items, statements);
     }
     if (writer.dialect() == SqlDialect::postgresql)
         add_items_together(reports, statements);
-    if (add_facts(writer, reports, statements, FleetRecording::record, part) != 0) {
-        fail();
-        writer.run("ROLLBACK");
-        return;
-    }
+    add_facts(reports, before, statements, FleetRecording::record, part);
     statements.push_back({"COMMIT", {}});
-    if (writer.run_all(statements) != 0) {
-        // Whether a failed COMMIT reached the disk is unknown: none of them is acknowledged.
-        fail();
-        writer.run("ROLLBACK");
-        return;
-    }
+    // Whether a failed COMMIT reached the disk is unknown: none of them is acknowledged.
+    if (writer.run_all(statements) != 0)
+        return fail();
     for (std::size_t i = 0; i < batch.size(); ++i)
         batch[i]->id = stored[i].empty() ? report_already_stored : ids[i];
     statistics_.batch_sizes.observe(batch.size());

@@ -45,8 +45,9 @@ private:
     static std::string &failed_because(); // this thread's failure()
 
     void write(SqlConnection &writer, int part, const std::vector<Pending *> &batch);
-    static int insert_heads(SqlConnection &writer, const std::vector<Pending *> &batch,
-                            const std::vector<long long> &ids, std::vector<SqlRows> &stored);
+    static void add_heads(SqlDialect dialect, const std::vector<Pending *> &batch,
+                          const std::vector<long long> &ids, std::vector<SqlRows> &stored,
+                          std::vector<SqlStatement> &statements);
     int read_page(const ReportPageRequest &request, std::vector<StoredReport> &reports);
 
     std::mutex queue_mutex_;

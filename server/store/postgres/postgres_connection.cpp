@@ -233,8 +233,22 @@ int PostgresConnection::pipeline(const std::vector<SqlStatement> &statements, st
     return receiver_failed;
 }
 
-int PostgresConnection::begin_write() {
-    return run("BEGIN");
+int PostgresConnection::begin_write(const std::vector<SqlStatement> &first) {
+    std::vector<SqlStatement> statements{{"BEGIN", {}}};
+    statements.insert(statements.end(), first.begin(), first.end());
+    if (!connected())
+        return receiver_failed;
+    const bool idle = PQtransactionStatus(conn_) == PQTRANS_IDLE;
+    if (run_all(statements) == 0)
+        return 0;
+    // As in run: nothing of the transaction reached a connection dropped at its opening.
+    if (!idle || PQstatus(conn_) == CONNECTION_OK || !connected())
+        return receiver_failed;
+    for (const SqlStatement &statement : first) {
+        if (statement.rows != nullptr)
+            statement.rows->clear();
+    }
+    return run_all(statements);
 }
 
 std::string PostgresConnection::last_error() const {

@@ -28,7 +28,8 @@ public:
             SqlRows *rows = nullptr) override;
     // In pipeline mode: a round trip for each hundred statements.
     int run_all(const std::vector<SqlStatement> &statements) override;
-    int begin_write() override;
+    // A connection found dropped as the transaction opens is made anew, and the whole sent again.
+    int begin_write(const std::vector<SqlStatement> &first) override;
     // In postgres_ping.cpp: without blocking, so that limit holds however the server fails.
     int ping(std::chrono::milliseconds limit) override;
     std::string last_error() const override;

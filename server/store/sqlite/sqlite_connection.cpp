@@ -127,8 +127,8 @@ int SqliteConnection::run(const std::string &sql, const std::vector<SqlValue> &p
     return step == SQLITE_DONE ? 0 : receiver_failed;
 }
 
-int SqliteConnection::begin_write() {
-    return run("BEGIN IMMEDIATE");
+int SqliteConnection::begin_write(const std::vector<SqlStatement> &first) {
+    return run("BEGIN IMMEDIATE") == 0 ? run_all(first) : receiver_failed;
 }
 
 int SqliteConnection::ping(std::chrono::milliseconds limit) {

@@ -29,7 +29,7 @@ public:
     SqlDialect dialect() const override { return SqlDialect::sqlite; }
     int run(const std::string &sql, const std::vector<SqlValue> &params = {},
             SqlRows *rows = nullptr) override;
-    int begin_write() override;
+    int begin_write(const std::vector<SqlStatement> &first) override;
     // A lock held elsewhere is waited for within limit.
     int ping(std::chrono::milliseconds limit) override;
     std::string last_error() const override;
