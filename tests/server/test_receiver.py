@@ -612,8 +612,6 @@ class Enduring(unittest.TestCase):
                 self.addCleanup(other.stop)
             self.assertEqual(STORE.rows(database, "SELECT COUNT(*) - MAX(version) FROM schema_version"),
                              [("0",)])
-            with self.assertRaises(subprocess.CalledProcessError):  # items need their report
-                STORE.rows(database, "INSERT INTO report_items VALUES (1, 0, 'k', 'v'), (9999, 1, 'k', 'v')")
             STORE.ctl("stop", "-m", "fast")  # a post meanwhile is refused, its cause on one line
             self.assertEqual([pair[0].post(report_items("while down"))[0], pair[1].get("/health")[0]],
                              [500, 503])
@@ -624,6 +622,11 @@ class Enduring(unittest.TestCase):
                 answers = pool.map(lambda n: pair[n % 2].post(report_items("run"), veltora_service=tag())[0], range(8))
             self.assertEqual(list(answers), [200] * 8)
             self.assertEqual([s[2][1][1] for s in pair[0].stored()], ["after", "after", "run"])
+            # Items need their report, each of an insert's reports checked.
+            items = "SELECT id, 1000, 'k', 'v' FROM reports UNION ALL SELECT MAX(id) + 1, 0, 'k', 'v' FROM reports"
+            with self.assertRaises(subprocess.CalledProcessError):
+                STORE.rows(database, "INSERT INTO report_items " + items)
+            STORE.rows(database, "INSERT INTO report_items " + items.split(" UNION")[0])
             # Its database's server processes hung: the health check gives up after its second.
             self.assertEqual(pair[1].get("/health")[0], 200)
             backends = [int(pid) for (pid,) in STORE.rows(database, "SELECT pid FROM pg_stat_activity"
