@@ -6,8 +6,9 @@
 
 namespace {
 
-// Writers committing at once: PostgreSQL works on the next batches while one batch's commit is
-// being synced. An SQLite file takes one writer at a time.
+// Writers committing at once: PostgreSQL works on the next batch while one batch's commit is
+// being synced. More would split the same posts into smaller batches, each paying its statements
+// and its sync again. An SQLite file takes one writer at a time.
 constexpr std::size_t postgresql_writers = 2;
 
 // Writers, the first of which creates or upgrades the schema, a reader, a reader for health checks
