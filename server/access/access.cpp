@@ -31,6 +31,13 @@ std::string host_name(const std::string &host) {
     return lower(host.substr(0, host.find(':')));
 }
 
+// A name reads may be addressed to, as the operator gives it: a host, with or without its port,
+// and a bare IPv6 address, whose colons are its own, as it stands.
+std::string given_name(const std::string &name) {
+    return std::count(name.begin(), name.end(), ':') > 1 && name[0] != '[' ? lower(name)
+                                                                           : host_name(name);
+}
+
 // Compares in time that depends on the lengths only, so the token cannot be guessed byte by byte.
 bool same_secret(const std::string &given, const std::string &expected) {
     return given.size() == expected.size() &&
@@ -42,7 +49,7 @@ bool same_secret(const std::string &given, const std::string &expected) {
 Access::Access(ReportStore &store, std::string token, std::vector<std::string> names)
     : store_(store), token_(std::move(token)) {
     for (const std::string &name : names)
-        names_.push_back(host_name(name));
+        names_.push_back(given_name(name));
 }
 
 bool Access::own_host(const HttpRequest &request) const {

@@ -225,8 +225,9 @@ class Receiver:
                     lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files))))
         # A test that fails half way must not leave its receiver running.
         atexit.register(self.process.kill)
+        address = args[args.index("--address") + 1] if "--address" in args else "127.0.0.1"
         for _ in range(200):  # until it listens or ends, at most some 10 s
-            with contextlib.suppress(OSError), socket.create_connection(("127.0.0.1", self.port)):
+            with contextlib.suppress(OSError), socket.create_connection((address, self.port)):
                 return
             if self.process.poll() is not None:
                 return

@@ -46,6 +46,13 @@ def gone(table):
     return f"ALTER TABLE {table} RENAME TO away", f"ALTER TABLE away RENAME TO {table}"
 
 
+def ipv6_loopback():
+    with socket.socket(socket.AF_INET6) as sock, contextlib.suppress(OSError):
+        sock.bind(("::1", 0))
+        return True
+    return False
+
+
 def backup(*args):
     return subprocess.run([RECEIVER, "backup", *args], capture_output=True, text=True, timeout=60)
 
@@ -515,11 +522,30 @@ class Refusing(unittest.TestCase):
         self.assertEqual([receiver.metrics()[f'report_receiver_connections_cut_total{{reason="{r}"}}']
                           for r in ("deadline", "idle")], [2, 0])
 
+    @unittest.skipUnless(ipv6_loopback(), "no IPv6 loopback on this machine")
+    def test_on_ipv6_the_receiver_answers_its_own_bracketed_host_alone(self):
+        receiver = Receiver("--address", "::1")
+        self.addCleanup(lambda: self.assertEqual(receiver.stop(), 0))
+        for host, status in ((f"[::1]:{receiver.port}", 200), ("[::1]", 200), (f"localhost:{receiver.port}", 200),
+                             (f"[::2]:{receiver.port}", 421), ("[::1", 421), ("::1", 421)):
+            with socket.create_connection(("::1", receiver.port), timeout=10) as sock:
+                sock.sendall(request("GET", "/reports", host=host, authorization=f"Bearer {receiver.token}"))
+                self.assertEqual(read_answer(sock)[0], status, host)
+        receiver.stop()
+        with open(receiver.log) as log:
+            self.assertIn(" ::1 GET /reports ", log.read())
+
     def test_settings_are_checked_at_start_and_a_trusted_proxy_names_the_client(self):
         running = Receiver()
         self.addCleanup(running.stop)
-        for args, kw, blamed in ((["--port", "0"], {}, "--port"), (["--port", "65536"], {}, "--port"),
+        newer = Receiver(token=None)  # a database a later receiver has upgraded
+        newer.stop()
+        STORE.rows(newer.database, "INSERT INTO schema_version (version) VALUES (99)")
+        for args, kw, blamed in ((["--port=0"], {}, "bad value for --port: 0"), (["--port", "65536"], {}, "bad value for --port: 65536"),
                                  (["--deadline", "0"], {}, "--deadline"), (["--verbose"], {}, "--verbose"),
+                                 (["--deadline"], {"token": None}, "missing value for --deadline"),
+                                 (["--token-file", newer.dir], {"token": None}, "cannot read the token file " + newer.dir),
+                                 ([], {"database": newer.database}, "schema version 99, newer than this receiver's"),
                                  *[(["--personal-data-days", days], {}, "--personal-data-days") for days in ("0", "36501")],
                                  ([], {"token_mode": 0o640}, "--token-file: the token file /"),
                                  *[([], {"token": token}, "--token-file: the token in /") for token in ("fifteen-chars..", "sixteen chars...")],
@@ -529,9 +555,11 @@ class Refusing(unittest.TestCase):
             receiver.process.wait(10)  # each ends by itself
             self.assertNotEqual(receiver.stop(), 0, (args, kw))
             self.assertIn(blamed, receiver.errors)
+        self.assertIn("usage: report-receiver", subprocess.run([RECEIVER, "--help"], capture_output=True,
+                                                             text=True, check=True).stdout)
         # Without a token file nothing can be read, not even with an empty token, nor an empty
         # name and password sign anyone in, nor a cookie of no session open the API; data kept longest.
-        receiver = Receiver("--personal-data-days", "36500", token=None)
+        receiver = Receiver("--personal-data-days=36500", token=None)
         self.assertEqual([receiver.form("/viewer/entrar", usuario="", senha="")[1],
                           receiver.get("/reports", authorization="Bearer ")[0],
                           receiver.get("/viewer/api/chairs", authorization=None, cookie=f"veltora_sessao={'0' * 64}")[0]],
@@ -665,6 +693,8 @@ class Enduring(unittest.TestCase):
                 (gone("sessions"), lambda: [read("/viewer/api/eu"), form("/viewer/entrar", usuario="ana", senha="ana-own-password")],
                  refused + [500]),
                 (gone("users"), lambda: [form("/viewer/entrar", usuario="ana", senha="ana-own-password")], [500]),
+                (gone("fleet_months"), lambda: [read("/viewer/api/fleet")], refused),
+                (gone("personal_keys"), lambda: [read("/viewer/api/titular?q=52998224725")], refused),
                 ((failing("audit")[0] + waits, failing("audit")[1]), lambda: [
                     *map(read, ("/viewer/api/chairs", "/viewer/api/titular?q=0", "/viewer/api/titular.json?q=0", "/viewer/api/auditoria.csv")),
                     form("/viewer/api/titular/anonimizar", q="0", count="1"), form("/viewer/entrar", usuario="ana", senha="x"),

@@ -207,8 +207,12 @@ class Reading(unittest.TestCase):
                               ("service?id=1&limit=501", 400), (f"service?id={self.ids[-1] + 1}", 404),
                               ("fleet?de=2026-12&ate=2026-12", 200), ("fleet?de=2026-13", 400), ("fleet?ate=2026-00", 400),
                               ("fleet?de=2026-02&ate=2026-01", 400), ("fleet?de=202-01", 400), ("fleet/x.csv", 404),
-                              ("fleet?de=20x6-01", 400), ("fleet?ate=2026-0a", 400)):
+                              ("fleet?de=20x6-01", 400), ("fleet?ate=2026-0a", 400),
+                              ("services?serial=ABC123000001&limit=0", 400), ("services?serial=ABC123000001&limit=500", 200),
+                              ("services?serial=ABC123000001&limit=501", 400), ("chairs?q=%zz", 400),
+                              ("service.txt?id=1", 404), ("nada", 404)):
             self.assertEqual(self.receiver.get("/viewer/api/" + bad)[0], expected, bad)
+        self.assertEqual(self.receiver.get("/viewer/nada.js")[0], 404)
 
         # A service shows what changed, in order, and downloads its reports.
         service = api(self.receiver, f"service?id={self.ids[1]}")
