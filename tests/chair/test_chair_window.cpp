@@ -448,6 +448,24 @@ private slots:
         QCOMPARE(chair.widget<QComboBox>("combo_motor")->currentIndex(), -1);
     }
 
+    // Não at the confirmation: nothing is reported or sent to the chair, and the window is free.
+    void declining_the_confirmation_changes_nothing() {
+        ScriptedServer server(accepted);
+        ChairWindow chair;
+        chair.fill_customer();
+        chair.connect_chair();
+        // The answerer presses Ok when there is one: without Sim, it presses Não.
+        chair.answerer.on_box(
+            [](QMessageBox *box) { box->removeButton(box->button(QMessageBox::Ok)); });
+        sim::clear_record();
+        chair.click("btn_send");
+        QCOMPARE(chair.answerer.texts(), QStringList{confirm_text});
+        QVERIFY(sim::calls().empty());
+        QVERIFY(server.posted.isEmpty());
+        QVERIFY(chair.looks(true));
+        QVERIFY(chair.widget<QFrame>("main_frame")->isEnabled());
+    }
+
     // A closing report the server did not take waits on disk, readable by its user only, and is
     // posted again before every later report, and in the background at the next start, exactly and
     // oldest first, until the server takes it. Every run has an id of its own.

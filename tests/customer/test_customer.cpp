@@ -175,6 +175,10 @@ private slots:
         row("no type", "", -1, "", true);
         row("person, bad CPF", "Pessoa Fisica", 3, "123.456.789-00", false);
         row("company, bad CNPJ", "Pessoa Juridica", 4, "11.222.333/0001-80", false);
+        // Valid when the first character, an Arabic-Indic digit, counts as its digit or as -1.
+        row("person, CPF in other digits", "Pessoa Fisica", 3, "\u066072.670.841-09", false);
+        row("company, CNPJ in other digits", "Pessoa Juridica", 4, "\u06685.527.631/7452-00",
+            false);
         row("blank name", "Pessoa Fisica", 0, "   ", false);
         row("bad e-mail", "Pessoa Fisica", 1, "ana@loja", false);
         row("bad phone", "Pessoa Fisica", 2, "(21) 12345678", false);

@@ -270,8 +270,11 @@ class Receiving(unittest.TestCase):
         receiver.users("disable", "caio")
         again = receiver.users("reset", "duda")
         self.assertEqual([read(cookie, "/viewer/api/chairs", other) for cookie in ended.values()], [401] * 3)
+        STORE.rows(receiver.database, f"INSERT INTO sessions VALUES ('velha', 'sair', {int(time.time()) - 1})")
         # A reset's one-time password opens no admin's page until it is changed.
         self.assertEqual(read(receiver.form("/viewer/entrar", usuario="duda", senha=again)[2], "/viewer/api/usuarios"), 403)
+        self.assertEqual(STORE.rows(receiver.database, "SELECT user_name FROM sessions WHERE id = 'velha' OR user_name = 'bia'"),
+                         [("bia",)])  # a sign-in clears the sessions past their time, and only those
         users = json.loads(receiver.get("/viewer/api/usuarios", authorization=None, cookie=f"veltora_sessao={admin}")[2])["users"]
         self.assertLessEqual({("ana", True, False), ("caio", False, False), ("duda", True, True)},
                              {(u["name"], u["active"], u["must_change"]) for u in users})
