@@ -244,7 +244,8 @@ try {
 
   // A person's reports, found by their CPF typed without its punctuation, exported whole, and
   // anonymized once the staff confirm how many change.
-  await page.click('#link-titular');
+  // The page empties its field as it shows itself: type only once it is shown.
+  await Promise.all([page.waitForSelector('#titular:not([hidden])'), page.click('#link-titular')]);
   await page.type('#titular-termo', titular);
   await page.click('#titular-busca button');
   await page.waitForSelector('#titular .achados:not([hidden])');
